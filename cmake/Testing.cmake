@@ -1,0 +1,26 @@
+# Test registration shared by every component.
+#
+#   add_cpp_test(NAME name SOURCES ... LIBS ...)
+#     A GoogleTest executable; its cases run under CTest with the label "cpp", which
+#     the sanitizer build selects.
+#   add_python_tests(NAME name DIR dir)
+#     Runs pytest over DIR with the built extension modules and the generated Python
+#     message classes on the path. Label "python".
+
+function(add_cpp_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main project_warnings)
+  gtest_discover_tests(${T_NAME} PROPERTIES LABELS cpp DISCOVERY_TIMEOUT 60)
+endfunction()
+
+function(add_python_tests)
+  cmake_parse_arguments(T "" "NAME;DIR" "" ${ARGN})
+  if(NOT BUILD_PYTHON_MODULES)
+    return()
+  endif()
+  add_test(NAME ${T_NAME}
+    COMMAND ${Python_EXECUTABLE} -m pytest -q -p no:cacheprovider ${T_DIR})
+  set_tests_properties(${T_NAME} PROPERTIES LABELS python
+    ENVIRONMENT "PYTHONPATH=${LORENGRAPH_MODULE_DIR}:${SCHEMA_PY_DIR};PYTHONDONTWRITEBYTECODE=1")
+endfunction()
