@@ -117,3 +117,22 @@ def test_shared_objects_are_not_copied():
     e = lg.EntityValue()
     e.set_id(g)
     assert e.get_id() is g
+
+
+def test_local_time_follows_daylight_saving():
+    # In a zone with daylight saving, summer and winter fields both survive the round trip;
+    # deciding daylight saving wrongly shifts one of them by an hour.
+    import os
+    import subprocess
+    import sys
+    script = (
+        "import datetime, _lorengraph as lg\n"
+        "a = lg.ArrayValue()\n"
+        "for d in (datetime.datetime(2021, 7, 1, 12, 0, 0, 5), datetime.datetime(2021, 1, 1, 12)):\n"
+        "    a.add_value(d)\n"
+        "    assert a.get_value_at(a.count() - 1) == d, a.get_value_at(a.count() - 1)\n"
+        "print('ok')\n")
+    env = dict(os.environ, TZ="America/New_York")
+    out = subprocess.run([sys.executable, "-c", script], env=env, capture_output=True, text=True)
+    assert out.returncode == 0, out.stderr
+    assert out.stdout.strip() == "ok"
