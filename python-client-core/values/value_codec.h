@@ -1,0 +1,39 @@
+// value_t <-> AnyValue. Numbers go into the narrowest member that holds them exactly,
+// homogeneous arrays into the narrowest typed array, geometries as quantized grid deltas.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "quantization.h"
+#include "value.h"
+
+namespace ovraPBuffer::graph {
+class AnyValue;
+class GeometryValue;
+class PrimitiveValue;
+}  // namespace ovraPBuffer::graph
+
+namespace lorengraph {
+
+// What decoding needs besides the message: the transform from grid units to coordinates.
+struct DecodingContext {
+  GeometryTransform output_transform;
+};
+
+// Encoding consumes its input: strings and blobs are moved out, property lists of encoded
+// objects emptied, geometry coordinates rewritten into grid deltas. Returns a status:
+// 0 (1 for an empty array) on success, a negative code on failure.
+std::int32_t encode_any_value(const QuantizationContext& context, value_t& value,
+                              ovraPBuffer::graph::AnyValue* message);
+std::int32_t encode_geometry(const QuantizationContext& context, const std::shared_ptr<geometry_t>& geometry,
+                             ovraPBuffer::graph::GeometryValue* message);
+
+// Decoding moves strings and blobs out of the message. Malformed input gives null or an
+// object alternative holding no object; a geometry whose parts do not fit its coordinates
+// raises std::invalid_argument("Invalid geometry.").
+value_t decode_any_value(const DecodingContext& context, ovraPBuffer::graph::AnyValue& message);
+value_t decode_primitive_value(const DecodingContext& context, ovraPBuffer::graph::PrimitiveValue& message);
+value_t decode_geometry(const DecodingContext& context, const ovraPBuffer::graph::GeometryValue& message);
+
+}  // namespace lorengraph
