@@ -16,6 +16,11 @@ class PrimitiveValue;
 
 namespace lorengraph {
 
+// The in-memory geometry type on the wire, and back: -1 for types the wire cannot carry;
+// wire numbers outside the table read as ovraGeometryNull, wire 4 as MultiPatch.
+int geometry_type_to_wire(ovraGeometryType type);
+ovraGeometryType geometry_type_from_wire(int wire);
+
 // What decoding needs besides the message: the transform from grid units to coordinates.
 struct DecodingContext {
   GeometryTransform output_transform;
