@@ -1,0 +1,38 @@
+// Overflow-free integer arithmetic on boxes, shared by the helper units.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include <opencv2/core.hpp>
+
+namespace halvern::detail {
+
+// A 64-bit intermediate brought back into int, saturating.
+inline int saturate_int(int64_t v) {
+  if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+  if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+  return static_cast<int>(v);
+}
+
+// Whether the point, rounded to the nearest integer as cv::Point(Point2f) rounds it, lies in
+// the box (x <= px < x + width, likewise y). Computed in double, which holds every int sum
+// exactly, so no box or coordinate overflows; NaN lies in no box.
+inline bool box_contains(const cv::Rect& r, const cv::Point2f& pt) {
+  const double px = std::nearbyint(static_cast<double>(pt.x));
+  const double py = std::nearbyint(static_cast<double>(pt.y));
+  return r.x <= px && px < static_cast<double>(r.x) + r.width &&
+         r.y <= py && py < static_cast<double>(r.y) + r.height;
+}
+
+// The part of `m` under `r`, which must lie inside the matrix (checked without overflow);
+// otherwise cv::Exception, as cutting with cv::Mat::operator() would.
+inline cv::Mat cut(const cv::Mat& m, const cv::Rect& r) {
+  const bool inside = r.x >= 0 && r.y >= 0 && r.width >= 0 && r.height >= 0 &&
+                      int64_t{r.x} + r.width <= m.cols && int64_t{r.y} + r.height <= m.rows;
+  if (!inside) CV_Error(cv::Error::StsOutOfRange, "the box does not lie inside the image");
+  return m(r);
+}
+
+}  // namespace halvern::detail
