@@ -2,6 +2,7 @@
 #include <pybind11/stl.h>
 
 #include "objects.h"
+#include "plain_forms.h"
 #include "registration.h"
 #include "value_caster.h"
 
@@ -93,6 +94,10 @@ void register_value_classes(py::module_& m) {
         return a.put_value_at(index, std::move(value));
       })
       .def_readwrite("values", &ArrayValue::values);
+}
+
+void register_to_value_object(py::module_& m) {
+  m.def("to_value_object", [](const value_t& value) { return py_values::to_plain_object(value); });
 }
 
 }  // namespace lorengraph::bindings

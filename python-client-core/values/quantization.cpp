@@ -14,9 +14,6 @@ namespace {
 constexpr const char* kDivideByZero = "cannot divide 1 by 0.";
 constexpr const char* kInvalidGeometry = "Invalid geometry.";
 
-// Values per point: x, y, then z and m when present.
-std::size_t point_width(const geometry_t& g) { return 2u + g.has_z + g.has_m; }
-
 bool has_parts(const geometry_t& g) {
   switch (g.geometry_type) {
     case ovraGeometryMultipoint:
@@ -25,24 +22,6 @@ bool has_parts(const geometry_t& g) {
       return true;
     default:
       return false;
-  }
-}
-
-// Calls fn(first value index, point count) for every part, after checking that the part
-// starts inside `coords` and ends within it.
-template <class Fn>
-void for_each_part(const geometry_t& g, Fn&& fn) {
-  const std::uint64_t width = point_width(g);
-  const std::uint64_t size = g.coords.size();
-  std::uint64_t start = 0;  // in points
-  for (const std::int32_t length : g.lengths) {
-    // start * width < size keeps start small, so none of these products can overflow.
-    if (length < 0 || start * width >= size ||
-        (start + static_cast<std::uint64_t>(length)) * width > size) {
-      throw std::invalid_argument(kInvalidGeometry);
-    }
-    fn(static_cast<std::size_t>(start * width), static_cast<std::size_t>(length));
-    start += static_cast<std::uint64_t>(length);
   }
 }
 
