@@ -46,9 +46,9 @@ cv::Rect person_box(const std::string& gt, int frame, int id) {
     std::istringstream fields(line);
     double v[6];
     char comma;
-    fields >> v[0] >> comma >> v[1] >> comma >> v[2] >> comma >> v[3] >> comma >> v[4] >> comma >> v[5];
+    for (int i = 0; i < 6; ++i) fields >> v[i] >> comma;
     if (fields && static_cast<int>(v[0]) == frame && static_cast<int>(v[1]) == id)
-      return cv::Rect(cv::Point(cvRound(v[2]), cvRound(v[3])), cv::Size(cvRound(v[4]), cvRound(v[5])));
+      return {cvRound(v[2]), cvRound(v[3]), cvRound(v[4]), cvRound(v[5])};
   }
   throw std::runtime_error("no box in " + gt);
 }
@@ -164,7 +164,8 @@ void BM_KnnRatioMatch_FullCanvas(benchmark::State& state) {
 // Peer: the CPU twin (frame-sized canvas, no scaling) on the person box.
 void BM_CpuTwinCheck_PersonBox(benchmark::State& state) {
   const Scene& s = data().person;
-  const cv::Ptr<cv::ORB> orb = cv::ORB::create(500, 1.2f, 8, 31, 0, 2, cv::ORB::HARRIS_SCORE, 31, 20);
+  const cv::Ptr<cv::ORB> orb =
+      cv::ORB::create(500, 1.2f, 8, 31, 0, 2, cv::ORB::HARRIS_SCORE, 31, 20);
   const cv::Ptr<cv::DescriptorMatcher> matcher = cv::BFMatcher::create(cv::NORM_HAMMING);
   const cv::Mat ones(s.box.size(), CV_8UC1, cv::Scalar(1));
   const cv::Mat ref_ones(s.reference_box.size(), CV_8UC1, cv::Scalar(1));

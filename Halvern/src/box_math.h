@@ -16,12 +16,15 @@ inline int saturate_int(int64_t v) {
   return static_cast<int>(v);
 }
 
-// Whether the point, rounded to the nearest integer as cv::Point(Point2f) rounds it, lies in
-// the box (x <= px < x + width, likewise y). Computed in double, which holds every int sum
-// exactly, so no box or coordinate overflows; NaN lies in no box.
+// A keypoint coordinate rounded to the nearest integer (halves to even), as cv::Point(Point2f)
+// rounds it, kept in double so that no value overflows.
+inline double round_coordinate(float v) { return std::nearbyint(static_cast<double>(v)); }
+
+// Whether the point, rounded, lies in the box (x <= px < x + width, likewise y). Computed in
+// double, which holds every int sum exactly; NaN lies in no box.
 inline bool box_contains(const cv::Rect& r, const cv::Point2f& pt) {
-  const double px = std::nearbyint(static_cast<double>(pt.x));
-  const double py = std::nearbyint(static_cast<double>(pt.y));
+  const double px = round_coordinate(pt.x);
+  const double py = round_coordinate(pt.y);
   return r.x <= px && px < static_cast<double>(r.x) + r.width &&
          r.y <= py && py < static_cast<double>(r.y) + r.height;
 }

@@ -1,7 +1,7 @@
 // ORB feature detection of a frame region, of the background ring around a box, and on the CPU.
 #include <Halvern/helper.h>
 
-#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include <opencv2/imgproc.hpp>

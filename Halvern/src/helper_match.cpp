@@ -10,6 +10,7 @@
 
 namespace dev = halvern::device;
 using halvern::detail::box_contains;
+using halvern::detail::round_coordinate;
 
 namespace {
 
@@ -39,8 +40,8 @@ void gather_rows(const dev::DeviceMat& src, const std::vector<int>& rows, dev::D
 
 // A finite coordinate truncated toward zero, clamped to the int range.
 int64_t trunc_to_int(float v) {
-  const double clamped = std::min(std::max(static_cast<double>(v), double{INT_MIN}), double{INT_MAX});
-  return static_cast<int64_t>(std::trunc(clamped));
+  const double clamped = std::max(static_cast<double>(v), double{INT_MIN});
+  return static_cast<int64_t>(std::trunc(std::min(clamped, double{INT_MAX})));
 }
 
 // Running counts of matched keypoints over a window, for constant-time box counts.
@@ -54,14 +55,15 @@ class MatchCounts {
     for (const cv::DMatch& m : matches) {
       const cv::Point2f& pt = keypoints[query_index(m, keypoints.size())].pt;
       if (!box_contains(window, pt)) continue;
-      const auto col = static_cast<size_t>(static_cast<int64_t>(std::nearbyint(pt.x)) - window.x);
-      const auto row = static_cast<size_t>(static_cast<int64_t>(std::nearbyint(pt.y)) - window.y);
+      // Inside the window, so both offsets are in [0, width) and [0, height).
+      const auto col = static_cast<size_t>(round_coordinate(pt.x) - window.x);
+      const auto row = static_cast<size_t>(round_coordinate(pt.y) - window.y);
       ++sums_[(row + 1) * stride_ + col + 1];
     }
     for (size_t r = 1; r * stride_ < sums_.size(); ++r)
       for (size_t c = 1; c < stride_; ++c)
-        sums_[r * stride_ + c] +=
-            sums_[(r - 1) * stride_ + c] + sums_[r * stride_ + c - 1] - sums_[(r - 1) * stride_ + c - 1];
+        sums_[r * stride_ + c] += sums_[(r - 1) * stride_ + c] + sums_[r * stride_ + c - 1] -
+                                  sums_[(r - 1) * stride_ + c - 1];
   }
 
   // Matches in the w x h box whose top-left lies at (col, row) of the window; the box must
@@ -202,8 +204,10 @@ void calc_max_bbox_min_dist(const cv::Rect& window, const cv::Rect& box,
   // Every centre (x, y) scanned keeps the box inside the window; see MatchCounts::in_box.
   const cv::Point half = center({0, 0, bw, bh});
   const cv::Point2f mid(center(window));
-  const int64_t x_begin = int64_t{window.x} + half.x, x_end = int64_t{window.x} + window.width - half.x;
-  const int64_t y_begin = int64_t{window.y} + half.y, y_end = int64_t{window.y} + window.height - half.y;
+  const int64_t x_begin = int64_t{window.x} + half.x;
+  const int64_t x_end = int64_t{window.x} + window.width - half.x;
+  const int64_t y_begin = int64_t{window.y} + half.y;
+  const int64_t y_end = int64_t{window.y} + window.height - half.y;
   const MatchCounts counts(window, keypoints, matches);
 
   int64_t best_x = 0, best_y = 0;
@@ -212,7 +216,8 @@ void calc_max_bbox_min_dist(const cv::Rect& window, const cv::Rect& box,
       const int n = counts.in_box(static_cast<size_t>(x - bw / 2 - window.x),
                                   static_cast<size_t>(y - bh / 2 - window.y),
                                   static_cast<size_t>(bw), static_cast<size_t>(bh));
-      const float d = calc_euclidean_dist(mid, cv::Point2f(static_cast<float>(x), static_cast<float>(y)));
+      const float d =
+          calc_euclidean_dist(mid, cv::Point2f(static_cast<float>(x), static_cast<float>(y)));
       if (n > count || (n == count && d < dist)) {
         count = n;
         dist = d;

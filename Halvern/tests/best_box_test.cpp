@@ -50,7 +50,8 @@ TEST(BestBox, TiesGoToTheCentreThenToScanOrder) {
     EXPECT_EQ(s.best, c.best);
     EXPECT_FLOAT_EQ(s.dist, c.dist);
     EXPECT_EQ(static_cast<size_t>(s.count), s.kept.size());
-    for (const cv::DMatch& m : s.kept) EXPECT_TRUE(s.best.contains(cv::Point(c.points[m.queryIdx])));
+    for (const cv::DMatch& m : s.kept)
+      EXPECT_TRUE(s.best.contains(cv::Point(c.points[m.queryIdx])));
   }
 }
 
@@ -139,7 +140,8 @@ TEST(BestBox, AgreesWithExhaustiveSearch) {
     EXPECT_EQ(got.count, expected.count);
     EXPECT_EQ(got.dist, expected.dist);
     ASSERT_EQ(got.kept.size(), expected.kept.size());
-    for (size_t i = 0; i < got.kept.size(); ++i) EXPECT_EQ(got.kept[i].queryIdx, expected.kept[i].queryIdx);
+    for (size_t i = 0; i < got.kept.size(); ++i)
+      EXPECT_EQ(got.kept[i].queryIdx, expected.kept[i].queryIdx);
   }
 }
 

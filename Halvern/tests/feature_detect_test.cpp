@@ -176,8 +176,9 @@ bool moved_by(const cv::DMatch& m, const std::vector<cv::KeyPoint>& query,
 
 // The share of matches whose keypoints moved by `shift`.
 double share_moved_by(const std::vector<cv::DMatch>& matches,
-                      const std::vector<cv::KeyPoint>& query, const std::vector<cv::KeyPoint>& train,
-                      cv::Point shift, float tolerance = 1.0f) {
+                      const std::vector<cv::KeyPoint>& query,
+                      const std::vector<cv::KeyPoint>& train, cv::Point shift,
+                      float tolerance = 1.0f) {
   if (matches.empty()) return 0.0;
   const auto moved = std::count_if(matches.begin(), matches.end(), [&](const cv::DMatch& m) {
     return moved_by(m, query, train, shift, tolerance);
@@ -254,7 +255,8 @@ TEST(FeatureRoundTrip, ObjectFoundAgainAfterAShiftOnTheDevice) {
 
 TEST(FeatureRoundTrip, ObjectFoundAgainAfterAShiftOnTheCpu) {
   const ShiftedScene scene;
-  const cv::Ptr<cv::ORB> orb = cv::ORB::create(500, 1.2f, 8, 31, 0, 2, cv::ORB::HARRIS_SCORE, 31, 20);
+  const cv::Ptr<cv::ORB> orb =
+      cv::ORB::create(500, 1.2f, 8, 31, 0, 2, cv::ORB::HARRIS_SCORE, 31, 20);
   const cv::Ptr<cv::DescriptorMatcher> matcher = cv::BFMatcher::create(cv::NORM_HAMMING);
 
   std::vector<cv::KeyPoint> reference, current;

@@ -1,10 +1,13 @@
 // The device layer: the few accelerator operations the tracker's feature and image helpers use.
 //
-// Everything here is backend-neutral. A backend is one directory beside this one that supplies
+// Everything here is backend-neutral. A backend is one directory under device/ that supplies
 // two files: `include/Halvern/device/buffer.h` (the type that holds device memory) and
-// `backend.cpp` (every function declared below). The build picks the backend directory with the
-// HALVERN_DEVICE_BACKEND variable; this tree ships the `cpu` backend, where device memory is host
-// memory and the work is done by OpenCV's CPU ORB, brute-force matcher and core functions.
+// `backend.cpp` (every function declared below). The build picks the directory with the
+// HALVERN_DEVICE_BACKEND variable. This tree ships `cpu`, where device memory is host memory
+// and the work is done by OpenCV's CPU ORB, brute-force matcher and core functions. A CUDA
+// backend is a `cuda` directory whose Buffer is cv::cuda::GpuMat and whose backend.cpp wraps
+// OpenCV's CUDA ORB, descriptor matcher, template matching and arithmetic; nothing above the
+// device layer changes.
 #pragma once
 
 #include <vector>
