@@ -155,6 +155,19 @@ class Encoder {
     return std::visit([&](auto& v) { return write(v, m); }, value);
   }
 
+  // The list is emptied once every pair is written.
+  std::int32_t properties(PropertyList& list, RepeatedPtrField<pb::KeyValuePair>* out) {
+    out->Reserve(out->size() + list.key_count());
+    for (auto& [key, value] : list.mutable_pairs()) {
+      auto* pair = out->Add();
+      pair->set_key(key);
+      const std::int32_t status = any(value, pair->mutable_value());
+      if (status < 0) return status;
+    }
+    list.clear();
+    return KG_OK;
+  }
+
   std::int32_t geometry(const std::shared_ptr<geometry_t>& g, pb::GeometryValue* m) {
     if (!g) return KG_E_INVALIDARG;
     if (!context_.is_set) return KG_E_NO_SPATIAL_REFERENCE;
@@ -218,19 +231,6 @@ class Encoder {
   std::int32_t write(std::shared_ptr<PathValue>&, pb::AnyValue*) { return KG_E_NOTIMPL; }
   std::int32_t write(std::shared_ptr<ArrayValue>& a, pb::AnyValue* m) {
     return array(a, m->mutable_array_value());
-  }
-
-  // The list is emptied once every pair is written.
-  std::int32_t properties(PropertyList& list, RepeatedPtrField<pb::KeyValuePair>* out) {
-    out->Reserve(out->size() + list.key_count());
-    for (auto& [key, value] : list.mutable_pairs()) {
-      auto* pair = out->Add();
-      pair->set_key(key);
-      const std::int32_t status = any(value, pair->mutable_value());
-      if (status < 0) return status;
-    }
-    list.clear();
-    return KG_OK;
   }
 
   std::int32_t array(const std::shared_ptr<ArrayValue>& a, pb::ArrayValue* m) {
@@ -321,7 +321,7 @@ class Decoder {
       case pb::AnyValue::kPrimitiveValue:
         return primitive(*m->mutable_primitive_value());
       case pb::AnyValue::kArrayValue:
-        return array(*m->mutable_array_value());
+        return array_elements(*m->mutable_array_value());
       case pb::AnyValue::kObjectValue: {
         auto o = std::make_shared<ObjectValue>();
         if (!properties(*m->mutable_object_value()->mutable_properties(), o->properties)) {
@@ -362,6 +362,11 @@ class Decoder {
       case pb::PrimitiveValue::kDateTimeValue: return from_millis(m.date_time_value());
       default: return null_t{};  // null_value, or nothing set
     }
+  }
+
+  value_t array(pb::ArrayValue& m) {
+    NestingGuard guard(depth_);
+    return array_elements(m);
   }
 
   value_t geometry(const pb::GeometryValue& m) {
@@ -441,7 +446,7 @@ class Decoder {
     return a;
   }
 
-  value_t array(pb::ArrayValue& m) {
+  value_t array_elements(pb::ArrayValue& m) {
     switch (m.values_case()) {
       case pb::ArrayValue::kAnyValues: {
         auto a = std::make_shared<ArrayValue>();
@@ -550,8 +555,17 @@ std::int32_t encode_geometry(const QuantizationContext& context, const std::shar
   return Encoder(context).geometry(geometry, message);
 }
 
+std::int32_t encode_property_list(const QuantizationContext& context, PropertyList& properties,
+                                  RepeatedPtrField<pb::KeyValuePair>* out) {
+  return Encoder(context).properties(properties, out);
+}
+
 value_t decode_any_value(const DecodingContext& context, pb::AnyValue& message) {
   return Decoder(context).any(message);
+}
+
+value_t decode_array_value(const DecodingContext& context, pb::ArrayValue& message) {
+  return Decoder(context).array(message);
 }
 
 value_t decode_primitive_value(const DecodingContext& context, pb::PrimitiveValue& message) {

@@ -5,11 +5,19 @@
 #include <cstdint>
 #include <memory>
 
+#include "property_list.h"
 #include "quantization.h"
 #include "value.h"
 
+namespace google::protobuf {
+template <class T>
+class RepeatedPtrField;
+}  // namespace google::protobuf
+
 namespace ovraPBuffer::graph {
 class AnyValue;
+class ArrayValue;
+class KeyValuePair;
 class GeometryValue;
 class PrimitiveValue;
 }  // namespace ovraPBuffer::graph
@@ -34,10 +42,15 @@ std::int32_t encode_any_value(const QuantizationContext& context, value_t& value
 std::int32_t encode_geometry(const QuantizationContext& context, const std::shared_ptr<geometry_t>& geometry,
                              ovraPBuffer::graph::GeometryValue* message);
 
+// Appends one KeyValuePair per property, in order; the list is emptied once all are written.
+std::int32_t encode_property_list(const QuantizationContext& context, PropertyList& properties,
+                                  google::protobuf::RepeatedPtrField<ovraPBuffer::graph::KeyValuePair>* out);
+
 // Decoding moves strings and blobs out of the message. Malformed input gives null or an
 // object alternative holding no object; a geometry whose parts do not fit its coordinates
 // raises std::invalid_argument("Invalid geometry.").
 value_t decode_any_value(const DecodingContext& context, ovraPBuffer::graph::AnyValue& message);
+value_t decode_array_value(const DecodingContext& context, ovraPBuffer::graph::ArrayValue& message);
 value_t decode_primitive_value(const DecodingContext& context, ovraPBuffer::graph::PrimitiveValue& message);
 value_t decode_geometry(const DecodingContext& context, const ovraPBuffer::graph::GeometryValue& message);
 

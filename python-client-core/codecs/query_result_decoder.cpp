@@ -1,0 +1,181 @@
+#include "query_result_decoder.h"
+
+#include <climits>
+#include <new>
+#include <stdexcept>
+
+#include "inflate.h"
+#include "length_prefix.h"
+
+namespace pb = ovraPBuffer::graph;
+
+namespace lorengraph {
+
+namespace {
+
+constexpr const char* kHeaderParseFailure = "Result header parsing failure!";
+constexpr const char* kFrameParseFailure = "Result frame parsing failure!";
+
+// A service error sub-message that holds neither a code nor a text reports nothing.
+bool carries_error(const pb::Error& e) { return e.error_code() != 0 || !e.error_message().empty(); }
+
+}  // namespace
+
+bool GraphQueryDecoder::push_buffer(std::string chunk) {
+  if (chunk.empty() || chunk.size() > static_cast<std::size_t>(INT_MAX) || has_error()) return false;
+  std::lock_guard<std::mutex> lock(queue_lock_);
+  queue_.push_back(std::move(chunk));
+  return true;
+}
+
+const value_t* GraphQueryDecoder::get_value(int index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= column_count() || !has_current_row()) return nullptr;
+  return &values_[current_ + static_cast<std::size_t>(index)];
+}
+
+void GraphQueryDecoder::fail(std::int64_t code, std::string message) {
+  error_.error_code = code;
+  error_.error_message = std::move(message);
+}
+
+// A failure thrown while decoding: the rows of this call are dropped, a row may be cut.
+void GraphQueryDecoder::fail_in_decoding(std::int64_t code, std::string message) {
+  fail(code, std::move(message));
+  values_.clear();
+}
+
+bool GraphQueryDecoder::next_row() {
+  if (has_current_row()) {
+    current_ += column_count();
+    if (current_ < values_.size()) return true;
+  }
+  values_.clear();
+  current_ = 0;
+  try {
+    std::string chunk;
+    {
+      std::lock_guard<std::mutex> lock(queue_lock_);
+      if (!queue_.empty()) {
+        chunk = std::move(queue_.front());
+        queue_.pop_front();
+      }
+    }
+    // Parse the chunk in place unless an incomplete message waits in the carry.
+    const bool input_is_carry = !carry_.empty();
+    if (input_is_carry) carry_ += chunk;
+    const std::string_view input = input_is_carry ? std::string_view(carry_) : std::string_view(chunk);
+    if (!input.empty()) {
+      incomplete_ = false;
+      if (!has_error()) consume(input, input_is_carry);
+      if (!incomplete_) carry_.clear();
+    }
+  } catch (const std::bad_alloc&) {
+    fail_in_decoding(-1, "Out of memory!");
+  } catch (const std::exception& e) {
+    fail_in_decoding(-1, e.what());
+  } catch (...) {
+    fail_in_decoding(-1, "Unexpected error has occurred!");
+  }
+  if (has_error()) {
+    carry_.clear();  // nothing is read after a failure
+    carry_.shrink_to_fit();
+  }
+  return !values_.empty();
+}
+
+bool GraphQueryDecoder::take_message(std::string_view& rest, std::string_view& message,
+                                     bool input_is_carry, const char* invalid_message) {
+  const LengthPrefix prefix = read_length_prefix(rest);
+  switch (prefix.status) {
+    case LengthPrefix::none:
+      return false;
+    case LengthPrefix::invalid:
+      fail(-1, invalid_message);
+      return false;
+    case LengthPrefix::incomplete:
+      // Keep exactly the tail, from the prefix on, for the next chunk.
+      incomplete_ = true;
+      if (input_is_carry) {
+        carry_.erase(0, carry_.size() - rest.size());
+      } else {
+        carry_.assign(rest.data(), rest.size());
+      }
+      return false;
+    case LengthPrefix::complete:
+      message = rest.substr(prefix.prefix_size, prefix.length);
+      rest.remove_prefix(prefix.prefix_size + prefix.length);
+      return true;
+  }
+  return false;
+}
+
+void GraphQueryDecoder::consume(std::string_view input, bool input_is_carry) {
+  std::string_view rest = input;
+  if (!header_parsed_) {
+    std::string_view header;
+    if (!take_message(rest, header, input_is_carry, kHeaderParseFailure)) return;
+    parse_header(header);
+    if (!header_parsed_) return;
+  }
+  parse_frames(rest, input_is_carry);
+}
+
+void GraphQueryDecoder::parse_header(std::string_view bytes) {
+  pb::GraphQueryResultHeader header;
+  if (!header.ParseFromArray(bytes.data(), static_cast<int>(bytes.size()))) {
+    fail(-1, kHeaderParseFailure);
+    return;
+  }
+  if (header.has_error() && carries_error(header.error())) {
+    fail(header.error().error_code(), std::move(*header.mutable_error()->mutable_error_message()));
+    return;
+  }
+  if (!header.has_transform()) {
+    fail(-1, "Result header did not include the required geometry transformation parameters!");
+    return;
+  }
+  read_output_transform(header.transform(), context_.output_transform);
+  frames_compressed_ = header.frames_compressed();
+  auto& names = *header.mutable_field_names();
+  field_names_.assign(std::make_move_iterator(names.begin()), std::make_move_iterator(names.end()));
+  header_parsed_ = true;
+}
+
+void GraphQueryDecoder::parse_frames(std::string_view& rest, bool input_is_carry) {
+  std::string_view bytes;
+  while (!rest.empty() && !has_error() &&
+         take_message(rest, bytes, input_is_carry, kFrameParseFailure)) {
+    if (!bytes.empty()) decode_frame(bytes);
+  }
+}
+
+void GraphQueryDecoder::decode_frame(std::string_view bytes) {
+  frame_.Clear();
+  if (frames_compressed_) {
+    std::string message;
+    if (!inflate_stream(bytes, inflated_, message)) {
+      fail(-1, "zlib: " + message);
+      return;
+    }
+    bytes = inflated_;
+  }
+  if (!frame_.ParseFromArray(bytes.data(), static_cast<int>(bytes.size()))) {
+    fail(-1, kFrameParseFailure);
+    return;
+  }
+  if (frame_.has_error() && carries_error(frame_.error())) {
+    fail(frame_.error().error_code(), std::move(*frame_.mutable_error()->mutable_error_message()));
+    return;
+  }
+  const std::size_t columns = column_count();
+  values_.reserve(values_.size() + static_cast<std::size_t>(frame_.rows_size()) * columns);
+  for (pb::GraphQueryRow& row : *frame_.mutable_rows()) {
+    if (static_cast<std::size_t>(row.values_size()) != columns) {
+      fail(-3, "Error decoding result frame!");
+      return;
+    }
+    for (pb::AnyValue& cell : *row.mutable_values()) values_.push_back(decode_any_value(context_, cell));
+  }
+}
+
+}  // namespace lorengraph
