@@ -21,10 +21,14 @@ void register_module(py::module_& m) {
   register_field_type(m);
   register_graph_property_role(m);
   register_geometry_type(m);
+  register_data_model_types(m);
   register_spatial_reference(m);
+  register_identifier_mapping_classes(m);
   register_uuid_method_hint(m);
+  register_data_model_classes(m);
   register_geometry_value(m);
   register_value_classes(m);
+  register_data_model_decoder(m);
   register_error(m);
   register_quantize_mode(m);
   register_spatial_relation(m);

@@ -2,6 +2,8 @@
 // binding file of its subsystem. module.cpp calls them in the module's fixed order.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <initializer_list>
 #include <utility>
 
@@ -20,12 +22,31 @@ void register_enum(pybind11::module_& m, const char* name,
   enumeration.export_values();
 }
 
+// The same for a member table kept beside other users of the names.
+template <class E, std::size_t N>
+void register_enum(pybind11::module_& m, const char* name,
+                   const std::array<std::pair<const char*, E>, N>& members) {
+  pybind11::enum_<E> enumeration(m, name);
+  for (const auto& [member_name, value] : members) enumeration.value(member_name, value);
+  enumeration.export_values();
+}
+
 // Data model enumerations.
 void register_named_object_type_role(pybind11::module_& m);
 void register_field_type(pybind11::module_& m);
 void register_graph_property_role(pybind11::module_& m);
 void register_uuid_method_hint(pybind11::module_& m);
 void register_named_type_category(pybind11::module_& m);
+
+// Data model classes, in the three groups that the registration order separates:
+// GraphProperty, EntityType, RelationshipType, FieldIndex;
+// DatabaseNativeIdentifier, UniformPropertyIdentifier, IdentifierMappingInfo;
+// IdentifierGenerationInfo, IdentifierInfo, SearchAnalyzer, SearchIndexProperties,
+// SearchIndex, DataModel. Then the module function decoding a data model.
+void register_data_model_types(pybind11::module_& m);
+void register_identifier_mapping_classes(pybind11::module_& m);
+void register_data_model_classes(pybind11::module_& m);
+void register_data_model_decoder(pybind11::module_& m);
 
 // Geometry.
 void register_geometry_type(pybind11::module_& m);
