@@ -30,9 +30,20 @@ void register_module(py::module_& m) {
   register_value_classes(m);
   register_data_model_decoder(m);
   register_error(m);
+  register_query_decoder(m);
+  register_input_quantization_parameters(m);
+  register_datum_transformation(m);
   register_quantize_mode(m);
+  register_envelope(m);
+  register_output_quantization_parameters(m);
+  register_encoding_result(m);
+  register_query_request_encoder(m);
   register_spatial_relation(m);
   register_named_type_category(m);
+  register_search_request_encoder(m);
+  register_to_value_object(m);
+  register_apply_edits_encoder(m);
+  register_apply_edits_decoder(m);
 }
 
 py::module_::module_def lorengraph_module_def;

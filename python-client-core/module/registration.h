@@ -31,6 +31,26 @@ void register_enum(pybind11::module_& m, const char* name,
   enumeration.export_values();
 }
 
+// The members shared by the request encoders: the geometry settings (live views on read,
+// copies on write), encode() and the stored result (a live reference keeping the encoder
+// alive, None while no result is present).
+template <class Class>
+void def_request_settings(Class& cls) {
+  using T = typename Class::type;
+  cls.def_readwrite("input_quantization_parameters", &T::input_quantization_parameters)
+      .def_readwrite("output_spatial_reference", &T::output_spatial_reference)
+      .def_readwrite("output_quantization_parameters", &T::output_quantization_parameters)
+      .def_readwrite("datum_transformation", &T::datum_transformation)
+      .def_readwrite("apply_vcs_projection", &T::apply_vcs_projection);
+}
+
+template <class Class>
+void def_encode(Class& cls) {
+  using T = typename Class::type;
+  cls.def("encode", &T::encode)
+      .def("get_encoding_result", &T::get_encoding_result, pybind11::return_value_policy::reference_internal);
+}
+
 // Data model enumerations.
 void register_named_object_type_role(pybind11::module_& m);
 void register_field_type(pybind11::module_& m);
@@ -52,14 +72,29 @@ void register_data_model_decoder(pybind11::module_& m);
 void register_geometry_type(pybind11::module_& m);
 void register_geometry_value(pybind11::module_& m);
 void register_quantize_mode(pybind11::module_& m);
+void register_input_quantization_parameters(pybind11::module_& m);
+void register_datum_transformation(pybind11::module_& m);
+void register_envelope(pybind11::module_& m);
+void register_output_quantization_parameters(pybind11::module_& m);
 
 void register_spatial_reference(pybind11::module_& m);
 
 // ObjectValueType and the value classes ObjectValue ... ArrayValue.
 void register_value_classes(pybind11::module_& m);
+// The module function giving the plain Python form of a value.
+void register_to_value_object(pybind11::module_& m);
 
 void register_error(pybind11::module_& m);
 
 void register_spatial_relation(pybind11::module_& m);
+void register_search_request_encoder(pybind11::module_& m);
+
+void register_apply_edits_encoder(pybind11::module_& m);
+void register_apply_edits_decoder(pybind11::module_& m);
+
+// The query path.
+void register_query_decoder(pybind11::module_& m);
+void register_encoding_result(pybind11::module_& m);
+void register_query_request_encoder(pybind11::module_& m);
 
 }  // namespace lorengraph::bindings
