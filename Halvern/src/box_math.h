@@ -1,6 +1,7 @@
 // Overflow-free integer arithmetic on boxes, shared by the helper units.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -14,6 +15,14 @@ inline int saturate_int(int64_t v) {
   if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
   if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
   return static_cast<int>(v);
+}
+
+// A value truncated toward zero and clamped to the int range; NaN gives 0.
+inline int64_t trunc_clamped(double v) {
+  if (std::isnan(v)) return 0;
+  const double clamped = std::min(std::max(v, double{std::numeric_limits<int>::min()}),
+                                  double{std::numeric_limits<int>::max()});
+  return static_cast<int64_t>(std::trunc(clamped));
 }
 
 // A keypoint coordinate rounded to the nearest integer (halves to even), as cv::Point(Point2f)

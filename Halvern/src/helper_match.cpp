@@ -11,6 +11,7 @@
 namespace dev = halvern::device;
 using halvern::detail::box_contains;
 using halvern::detail::round_coordinate;
+using halvern::detail::trunc_clamped;
 
 namespace {
 
@@ -36,12 +37,6 @@ void gather_rows(const dev::DeviceMat& src, const std::vector<int>& rows, dev::D
   for (size_t i = 0; i < rows.size(); ++i)
     if (rows[i] >= 0) host.row(rows[i]).copyTo(out.row(static_cast<int>(i)));
   dst.upload(out);
-}
-
-// A finite coordinate truncated toward zero, clamped to the int range.
-int64_t trunc_to_int(float v) {
-  const double clamped = std::max(static_cast<double>(v), double{INT_MIN});
-  return static_cast<int64_t>(std::trunc(std::min(clamped, double{INT_MAX})));
 }
 
 // Running counts of matched keypoints over a window, for constant-time box counts.
@@ -164,7 +159,7 @@ void calc_min_max_bbox_keypoints(const std::vector<cv::KeyPoint>& keypoints, cv:
   int64_t x0 = INT64_MAX, y0 = INT64_MAX, x1 = INT64_MIN, y1 = INT64_MIN;
   for (const cv::KeyPoint& k : keypoints) {
     if (!std::isfinite(k.pt.x) || !std::isfinite(k.pt.y)) continue;
-    const int64_t x = trunc_to_int(k.pt.x), y = trunc_to_int(k.pt.y);
+    const int64_t x = trunc_clamped(k.pt.x), y = trunc_clamped(k.pt.y);
     x0 = std::min(x0, x);
     x1 = std::max(x1, x);
     y0 = std::min(y0, y);

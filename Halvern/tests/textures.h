@@ -1,6 +1,8 @@
 // Synthetic textured frames for feature tests.
 #pragma once
 
+#include <initializer_list>
+
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -8,10 +10,11 @@ namespace halvern_test {
 
 // A BGR image of smooth random noise at three scales: corners everywhere, each one unlike the
 // others, so that ORB descriptors match unambiguously.
-inline cv::Mat textured_image(int cols, int rows, uint64_t seed) {
+inline cv::Mat textured_image(int cols, int rows, uint64_t seed,
+                              std::initializer_list<int> cells = {16, 8, 4}) {
   cv::RNG rng(seed);
   cv::Mat sum = cv::Mat::zeros(rows, cols, CV_32FC1);
-  for (int cell : {16, 8, 4}) {
+  for (int cell : cells) {
     cv::Mat coarse(rows / cell + 2, cols / cell + 2, CV_32FC1);
     rng.fill(coarse, cv::RNG::UNIFORM, 0.0, 1.0);
     cv::Mat fine;
