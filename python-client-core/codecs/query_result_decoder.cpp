@@ -16,8 +16,6 @@ namespace {
 constexpr const char* kHeaderParseFailure = "Result header parsing failure!";
 constexpr const char* kFrameParseFailure = "Result frame parsing failure!";
 
-// A service error sub-message that holds neither a code nor a text reports nothing.
-bool carries_error(const pb::Error& e) { return e.error_code() != 0 || !e.error_message().empty(); }
 
 }  // namespace
 
@@ -36,6 +34,14 @@ const value_t* GraphQueryDecoder::get_value(int index) const {
 void GraphQueryDecoder::fail(std::int64_t code, std::string message) {
   error_.error_code = code;
   error_.error_message = std::move(message);
+}
+
+// The service's own error, when it reports one: an error sub-message that holds neither a
+// code nor a text reports nothing.
+bool GraphQueryDecoder::take_service_error(pb::Error& e) {
+  if (e.error_code() == 0 && e.error_message().empty()) return false;
+  fail(e.error_code(), std::move(*e.mutable_error_message()));
+  return true;
 }
 
 // A failure thrown while decoding: the rows of this call are dropped, a row may be cut.
@@ -126,10 +132,7 @@ void GraphQueryDecoder::parse_header(std::string_view bytes) {
     fail(-1, kHeaderParseFailure);
     return;
   }
-  if (header.has_error() && carries_error(header.error())) {
-    fail(header.error().error_code(), std::move(*header.mutable_error()->mutable_error_message()));
-    return;
-  }
+  if (header.has_error() && take_service_error(*header.mutable_error())) return;
   if (!header.has_transform()) {
     fail(-1, "Result header did not include the required geometry transformation parameters!");
     return;
@@ -163,10 +166,7 @@ void GraphQueryDecoder::decode_frame(std::string_view bytes) {
     fail(-1, kFrameParseFailure);
     return;
   }
-  if (frame_.has_error() && carries_error(frame_.error())) {
-    fail(frame_.error().error_code(), std::move(*frame_.mutable_error()->mutable_error_message()));
-    return;
-  }
+  if (frame_.has_error() && take_service_error(*frame_.mutable_error())) return;
   const std::size_t columns = column_count();
   values_.reserve(values_.size() + static_cast<std::size_t>(frame_.rows_size()) * columns);
   for (pb::GraphQueryRow& row : *frame_.mutable_rows()) {

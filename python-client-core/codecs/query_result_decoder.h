@@ -52,6 +52,7 @@ class GraphQueryDecoder : public std::enable_shared_from_this<GraphQueryDecoder>
   void parse_frames(std::string_view& rest, bool input_is_carry);
   void decode_frame(std::string_view bytes);
   void fail(std::int64_t code, std::string message);
+  bool take_service_error(ovraPBuffer::graph::Error& error);
   void fail_in_decoding(std::int64_t code, std::string message);
 
   DecodingContext context_;  // the output transform of the header

@@ -64,13 +64,6 @@ value_t to_date(value_t value) {
 
 }  // namespace
 
-std::optional<time_point_t> time_point_from_millis(std::int64_t millis) {
-  constexpr std::int64_t kNanosPerMilli = 1000000;
-  constexpr std::int64_t kLimit = std::numeric_limits<std::int64_t>::max() / kNanosPerMilli;
-  if (millis > kLimit || millis < -kLimit) return std::nullopt;
-  return time_point_t(std::chrono::nanoseconds(millis * kNanosPerMilli));
-}
-
 value_t convert_default_value(value_t value, ovraFieldType field_type) {
   switch (field_type) {
     case ovraFieldTypeSmallInteger:

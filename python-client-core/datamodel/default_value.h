@@ -15,8 +15,4 @@ namespace lorengraph {
 // Every other combination leaves the value as it is.
 value_t convert_default_value(value_t value, ovraFieldType field_type);
 
-// Milliseconds since the epoch as a time point; nothing when no 64-bit nanosecond count
-// can hold them.
-std::optional<time_point_t> time_point_from_millis(std::int64_t millis);
-
 }  // namespace lorengraph

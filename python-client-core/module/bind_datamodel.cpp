@@ -128,16 +128,16 @@ void register_data_model_classes(py::module_& m) {
       .def_readonly("name", &SearchIndex::name)
       .def_readonly("supported_category", &SearchIndex::supported_category)
       .def_property_readonly("analyzers", [](const SearchIndex& index) { return index.analyzers.list(); })
-      .def("query_analyzer", &SearchIndex::query_analyzer, py::return_value_policy::reference_internal)
+      .def("query_analyzer", &SearchIndex::query_analyzer, py::return_value_policy::copy)
       .def_property_readonly("search_properties", [](const SearchIndex& index) { return index.search_properties; })
-      .def("query_search_property", &SearchIndex::query_search_property,
-           py::return_value_policy::reference_internal);
+      .def("query_search_property", &SearchIndex::query_search_property, py::return_value_policy::copy);
 
   shared_class<DataModel>(m, "DataModel")
       .def(py::init<>())
       .def_property_readonly("timestamp",
                              [](const DataModel& model) { return py_values::time_point_to_python(model.timestamp); })
-      .def_readonly("spatial_reference", &DataModel::spatial_reference)
+      // A copy: the decoded model is a read-only snapshot.
+      .def_property_readonly("spatial_reference", [](const DataModel& d) { return d.spatial_reference; })
       .def_readonly("strict", &DataModel::strict)
       .def_readonly("objectid_property", &DataModel::objectid_property)
       .def_readonly("globalid_property", &DataModel::globalid_property)

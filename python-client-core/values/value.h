@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -36,6 +37,18 @@ struct blob_t {
 
 // Nanoseconds since 1970-01-01T00:00:00 UTC.
 using time_point_t = std::chrono::time_point<std::chrono::system_clock, std::chrono::nanoseconds>;
+
+// Milliseconds, as the wire carries time, truncated toward zero.
+inline std::int64_t millis_from_time_point(time_point_t tp) { return tp.time_since_epoch().count() / 1000000; }
+
+// Milliseconds since the epoch as a time point; nothing when no 64-bit nanosecond count
+// can hold them (rather than wrapping into another date).
+inline std::optional<time_point_t> time_point_from_millis(std::int64_t millis) {
+  constexpr std::int64_t kNanosPerMilli = 1000000;
+  constexpr std::int64_t kLimit = INT64_MAX / kNanosPerMilli;
+  if (millis > kLimit || millis < -kLimit) return std::nullopt;
+  return time_point_t(std::chrono::nanoseconds(millis * kNanosPerMilli));
+}
 
 // The alternatives' order is their index and is part of the interface.
 using value_t = std::variant<null_t,                               // 0

@@ -17,7 +17,6 @@ namespace lorengraph {
 
 namespace {
 
-constexpr std::int64_t kNanosPerMilli = 1000000;
 constexpr std::int64_t kSmallIntMin = -1048576;  // integers sent as short varints
 constexpr std::int64_t kSmallIntMax = 1048575;
 constexpr std::int64_t kWideIntLimit = std::int64_t{1} << 48;
@@ -130,13 +129,10 @@ void write_single_array(const std::vector<value_t>& values, pb::ArrayValue* m) {
   for (const value_t& v : values) out->AddAlreadyReserved(std::get<float>(v));
 }
 
-std::int64_t to_millis(time_point_t tp) { return tp.time_since_epoch().count() / kNanosPerMilli; }
-
 // Milliseconds that no 64-bit nanosecond count can hold read as null rather than wrap.
 value_t from_millis(std::int64_t ms) {
-  constexpr std::int64_t kLimit = INT64_MAX / kNanosPerMilli;
-  if (ms > kLimit || ms < -kLimit) return null_t{};
-  return time_point_t(std::chrono::nanoseconds(ms * kNanosPerMilli));
+  const auto tp = time_point_from_millis(ms);
+  return tp ? value_t(*tp) : value_t(null_t{});
 }
 
 // Alternatives that never get a typed array.
@@ -201,7 +197,7 @@ class Encoder {
     return KG_OK;
   }
   std::int32_t write(time_point_t v, pb::AnyValue* m) {
-    return primitive(m)->set_date_time_value(to_millis(v)), KG_OK;
+    return primitive(m)->set_date_time_value(millis_from_time_point(v)), KG_OK;
   }
   std::int32_t write(std::string& v, pb::AnyValue* m) {
     return primitive(m)->set_string_value(std::move(v)), KG_OK;
@@ -273,7 +269,7 @@ class Encoder {
       case 6: {
         auto* out = m->mutable_date_time_values()->mutable_value();
         out->Reserve(static_cast<int>(values.size()));
-        for (const value_t& v : values) out->AddAlreadyReserved(to_millis(std::get<time_point_t>(v)));
+        for (const value_t& v : values) out->AddAlreadyReserved(millis_from_time_point(std::get<time_point_t>(v)));
         return KG_OK;
       }
       case 8: {
