@@ -87,6 +87,8 @@ void TaskPool::run(size_t count, const std::function<void(size_t)>& task) {
     std::lock_guard<std::mutex> lock(mutex_);
     batch_.reset();
   }
-  for (const std::exception_ptr& error : batch->errors)
+  // A worker may hold the batch a moment longer; the exceptions leave with the caller.
+  const std::vector<std::exception_ptr> errors = std::move(batch->errors);
+  for (const std::exception_ptr& error : errors)
     if (error) std::rethrow_exception(error);
 }

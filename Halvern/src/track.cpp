@@ -162,7 +162,7 @@ void Track::accept(const SharedFrame& frame, const cv::Rect& box, const cv::Mat&
   bbox = box;
   template_image = cut(frame.view(), box).clone();
   template_mask = cut(mask, box).clone();
-  frame_mask = mask.clone();
+  mask.copyTo(frame_mask);  // into the buffer of the last one: no other holder, no new pages
   if (features_enabled() && !template_image.empty() && !template_mask.empty()) {
     push_reference(frame, box);
     if (templates.size() > static_cast<size_t>(template_queue_size_)) {  // one entry per update

@@ -127,18 +127,25 @@ void Controller::TrackerImpl::detect(const SharedFrame& frame, const CameraMotio
            [&](Track& t) { t.detect(frame, camera); });
 }
 
-void Controller::TrackerImpl::populate(std::vector<Tracker::TrackObject>& out) const {
-  out.reserve(out.size() + tracks_.size());
-  for (const auto& t : tracks_) {
-    Tracker::TrackObject o;
-    o.id = static_cast<int32_t>(t->id);
-    o.class_name = t->class_name;
-    o.age = t->age;
-    o.score = t->score;
-    o.rect = cv::Rect(t->bbox);  // each member rounded
-    o.mask = t->frame_mask.clone();
-    o.status = t->status();
-    out.push_back(std::move(o));
+void Controller::TrackerImpl::populate(std::vector<Tracker::TrackObject>& out) {
+  const size_t first = out.size();
+  out.resize(first + tracks_.size());
+  // The records are independent: the mask copies, the bulk of the work, run on the pool.
+  try {
+    pool_.run(tracks_.size(), [&](size_t i) {
+      const Track& t = *tracks_[i];
+      Tracker::TrackObject& o = out[first + i];
+      o.id = static_cast<int32_t>(t.id);
+      o.class_name = t.class_name;
+      o.age = t.age;
+      o.score = t.score;
+      o.rect = cv::Rect(t.bbox);  // each member rounded
+      o.mask = t.frame_mask.clone();
+      o.status = t.status();
+    });
+  } catch (...) {
+    out.resize(first);  // no half-made records
+    throw;
   }
 }
 

@@ -41,7 +41,7 @@ class Controller::TrackerImpl {
   void detect_events();
   void detect(const SharedFrame& frame, const CameraMotionInfo& camera);
   // Appends one record per track, in track order.
-  void populate(std::vector<Tracker::TrackObject>& out) const;
+  void populate(std::vector<Tracker::TrackObject>& out);
 
   // Removes every track with this id.
   void delete_track(int id);

@@ -1,5 +1,7 @@
 // Track: its filters, the update bounds and accept step, the feature check schedule, the loss
 // tests, the status history and the recovery search, driven phase by phase.
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include <Halvern/controller.h>
@@ -141,8 +143,14 @@ TEST_F(TrackTest, AcceptStepKeepsTheDetectionAndABoundedReference) {
     EXPECT_EQ(cv::norm(t.frame_mask, shape_mask(scene.size, box), cv::NORM_INF), 0.0);
     EXPECT_EQ(cv::norm(t.template_mask, shape_mask(scene.size, box)(box), cv::NORM_INF), 0.0);
   }
-  // The oldest entries went first: the front is the third update's.
-  EXPECT_EQ(t.template_boxes.front(), cv::Rect(106, 80, 48, 64));
+  // Tracks fed in one frame keep one clone of it between them.
+  Track other({100, 80, 48, 64}, 2, "", 1.0f, SharedFrame(scene.render({{100, 80}})));
+  const SharedFrame frame(scene.render({{110, 80}}));
+  t.update(frame, {110, 80, 48, 64}, shape_mask(scene.size, {110, 80, 48, 64}), 0.9);
+  other.update(frame, {110, 80, 48, 64}, shape_mask(scene.size, {110, 80, 48, 64}), 0.9);
+  EXPECT_EQ(t.template_frames.back().data, other.template_frames.back().data);
+  // The oldest entries went first: the front is the fourth update's.
+  EXPECT_EQ(t.template_boxes.front(), cv::Rect(108, 80, 48, 64));
 }
 
 // With the defaults (stab_period 6, detect_fail_interval 5) the first check runs on the 11th
@@ -159,6 +167,25 @@ TEST_F(TrackTest, FirstFeatureCheckFallsOnTheEleventhUpdate) {
   }
   EXPECT_EQ(t.age, 11);  // a failed track accepts nothing more
   EXPECT_EQ(t.lost_count, 6);
+}
+
+// An OpenCV error inside the check is reported and the detection taken as if unchecked.
+TEST_F(TrackTest, ErrorInTheCheckIsReportedAndSkipped) {
+  const Scene scene;
+  const cv::Rect box(100, 80, 48, 64);
+  const SharedFrame frame(scene.render({box.tl()}));
+  Track t(box, 1, "", 1.0f, frame);
+  cv::Mat float_mask;
+  shape_mask(scene.size, box).convertTo(float_mask, CV_32F);  // the detector wants 8-bit
+  for (int update = 1; update <= 10; ++update) t.update(frame, box, float_mask, 0.9);
+  testing::internal::CaptureStderr();
+  t.update(frame, box, float_mask, 0.9);  // the 11th: the check is due
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err.rfind("Exception in update_engine : ", 0), 0u) << err;
+  EXPECT_EQ(err.back(), '\n');
+  EXPECT_FALSE(t.failed);
+  EXPECT_TRUE(t.tracking);
+  EXPECT_EQ(t.age, 12);
 }
 
 TEST_F(TrackTest, CheckFailsOnADetectionThatShowsSomethingElse) {
