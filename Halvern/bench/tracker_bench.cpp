@@ -147,8 +147,8 @@ struct KalmanOnly {
       size[i].predict();
       cv::Mat kept = dets[i].mask.clone();  // the accepted mask
       cv::Mat image_cut = frame(b).clone(), mask_cut = dets[i].mask(b).clone();
-      const cv::Mat_<float> c = (cv::Mat_<float>(2, 1) << b.x + b.width / 2.f, b.y + b.height / 2.f);
-      const cv::Mat_<float> s = (cv::Mat_<float>(2, 1) << b.width, b.height);
+      const cv::Mat_<float> c({2, 1}, {b.x + b.width / 2.f, b.y + b.height / 2.f});
+      const cv::Mat_<float> s({2, 1}, {static_cast<float>(b.width), static_cast<float>(b.height)});
       centre[i].correct(c);
       size[i].correct(s);
       reported[i] = kept.clone();
@@ -280,7 +280,8 @@ int main(int argc, char** argv) {
           const double unshared =
               features ? tracks * Tracker::Config{}.template_queue_size * frame_mb : 0.0;
           char share[16] = "-";
-          if (features) std::snprintf(share, sizeof share, "%.0f%%", 100.0 * r.alone_ms / r.tracker_ms);
+          if (features)
+            std::snprintf(share, sizeof share, "%.0f%%", 100.0 * r.alone_ms / r.tracker_ms);
           std::printf("%-7s %6d %9.2f %8.1f %9.2f %6.2f %8s %9.0f %9.0f %11.0f MB\n",
                       features ? "on" : "off", tracks, r.tracker_ms, 1000.0 / r.tracker_ms,
                       r.alone_ms, r.tracker_ms / r.alone_ms, share, r.peak_mb, r.held_mb, unshared);

@@ -38,12 +38,18 @@ inline bool box_contains(const cv::Rect& r, const cv::Point2f& pt) {
          r.y <= py && py < static_cast<double>(r.y) + r.height;
 }
 
-// The part of `m` under `r`, which must lie inside the matrix (checked without overflow);
-// otherwise cv::Exception, as cutting with cv::Mat::operator() would.
+// Whether `r` has no negative size and lies inside an image of `size`, edges included
+// (checked without overflow).
+inline bool lies_inside(const cv::Rect& r, const cv::Size& size) {
+  return r.x >= 0 && r.y >= 0 && r.width >= 0 && r.height >= 0 &&
+         int64_t{r.x} + r.width <= size.width && int64_t{r.y} + r.height <= size.height;
+}
+
+// The part of `m` under `r`, which must lie inside the matrix; otherwise cv::Exception, as
+// cutting with cv::Mat::operator() would.
 inline cv::Mat cut(const cv::Mat& m, const cv::Rect& r) {
-  const bool inside = r.x >= 0 && r.y >= 0 && r.width >= 0 && r.height >= 0 &&
-                      int64_t{r.x} + r.width <= m.cols && int64_t{r.y} + r.height <= m.rows;
-  if (!inside) CV_Error(cv::Error::StsOutOfRange, "the box does not lie inside the image");
+  if (!lies_inside(r, m.size()))
+    CV_Error(cv::Error::StsOutOfRange, "the box does not lie inside the image");
   return m(r);
 }
 

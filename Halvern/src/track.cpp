@@ -4,13 +4,13 @@
 
 #include <algorithm>
 #include <iostream>
-#include <sstream>
 
 #include <Halvern/helper.h>
 
 #include "box_math.h"
 
 using halvern::detail::cut;
+using halvern::detail::lies_inside;
 using halvern::detail::saturate_int;
 using halvern::detail::trunc_clamped;
 
@@ -30,12 +30,6 @@ cv::Rect process_region_of(const cv::Size& frame, float margin) {
   return {static_cast<int>(margin * cols), static_cast<int>(margin * rows),
           static_cast<int>(cols * (1.0f - 2.0f * margin)),
           static_cast<int>(rows * (1.0f - 2.0f * margin))};
-}
-
-// Whether `box` has no negative size and lies inside the frame (edges included).
-bool inside(const cv::Rect& box, const cv::Size& frame) {
-  return box.x >= 0 && box.y >= 0 && box.width >= 0 && box.height >= 0 &&
-         int64_t{box.x} + box.width <= frame.width && int64_t{box.y} + box.height <= frame.height;
 }
 
 // One line on the standard error stream, written in one piece so that lines of tracks on
@@ -88,7 +82,7 @@ void Track::update(const SharedFrame& frame, const cv::Rect& box, const cv::Mat&
 
 void Track::update_engine(const SharedFrame& frame, const cv::Rect& box, const cv::Mat& mask,
                           double score) {
-  if (!inside(box, frame.view().size())) {  // the object left the frame: gone for good
+  if (!lies_inside(box, frame.view().size())) {  // the object left the frame: gone for good
     failed = true;
     searching = false;
     tracking = false;
@@ -191,16 +185,17 @@ void Track::record_box(const cv::Rect& box) {
 }
 
 void Track::correct() {
-  const cv::Mat_<float> centre = (cv::Mat_<float>(2, 1) << static_cast<float>(bbox.x + bbox.width / 2),
-                                  static_cast<float>(bbox.y + bbox.height / 2));
-  const cv::Mat_<float> size = (cv::Mat_<float>(2, 1) << static_cast<float>(bbox.width),
-                                static_cast<float>(bbox.height));
+  // The box's centre, computed in double, and its size.
+  const cv::Mat_<float> centre({2, 1}, {static_cast<float>(bbox.x + bbox.width / 2),
+                                        static_cast<float>(bbox.y + bbox.height / 2)});
+  const cv::Mat_<float> size({2, 1},
+                             {static_cast<float>(bbox.width), static_cast<float>(bbox.height)});
   const cv::Mat& c = centre_filter.correct(centre);
   const cv::Mat& s = size_filter.correct(size);
   const float cx = c.at<float>(0), cy = c.at<float>(3);
   const float w = s.at<float>(0), h = s.at<float>(1);
-  const cv::Rect box(saturate_int(trunc_clamped(cx - w / 2)), saturate_int(trunc_clamped(cy - h / 2)),
-                     saturate_int(trunc_clamped(w)), saturate_int(trunc_clamped(h)));
+  const auto truncated = [](float v) { return saturate_int(trunc_clamped(v)); };
+  const cv::Rect box(truncated(cx - w / 2), truncated(cy - h / 2), truncated(w), truncated(h));
   bbox = box;
   record_box(box);
 }

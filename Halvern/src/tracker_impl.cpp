@@ -5,15 +5,20 @@
 #include <stdexcept>
 #include <string>
 
+#include "box_math.h"
+
 namespace {
 
 bool is_tracking(const Track& t) { return t.tracking; }
 
 uint64_t track_id(int32_t id) { return static_cast<uint64_t>(static_cast<int64_t>(id)); }
 
-std::string describe(const cv::Mat& m) {
-  if (m.empty()) return "an empty matrix";
-  return std::to_string(m.cols) + "x" + std::to_string(m.rows) + " " + cv::typeToString(m.type());
+std::string text(const cv::Size& s) {
+  return std::to_string(s.width) + "x" + std::to_string(s.height);
+}
+
+std::string text(const cv::Mat& m) {
+  return m.empty() ? "an empty matrix" : text(m.size()) + " " + cv::typeToString(m.type());
 }
 
 // The mask a tracking track reads: single-channel 8-bit, the frame's size.
@@ -21,22 +26,18 @@ void check_mask(const Tracker::TrackObject& object, const cv::Size& frame) {
   const cv::Mat& m = object.mask;
   if (m.type() == CV_8UC1 && m.dims == 2 && m.size() == frame) return;
   throw std::invalid_argument("the mask of detection " + std::to_string(object.id) +
-                              " must be a single-channel 8-bit " + std::to_string(frame.width) +
-                              "x" + std::to_string(frame.height) + " matrix (the frame's size), not " +
-                              describe(m));
+                              " must be a single-channel 8-bit " + text(frame) +
+                              " matrix (the frame's size), not " + text(m));
 }
 
 // A new track's box must lie inside the frame: its first reference is cut from there.
 void check_seed(const Tracker::TrackObject& object, const cv::Size& frame) {
   const cv::Rect& r = object.rect;
-  if (r.x >= 0 && r.y >= 0 && r.width >= 0 && r.height >= 0 &&
-      int64_t{r.x} + r.width <= frame.width && int64_t{r.y} + r.height <= frame.height)
-    return;
+  if (halvern::detail::lies_inside(r, frame)) return;
   throw std::invalid_argument("the box of new track " + std::to_string(object.id) + " (" +
                               std::to_string(r.x) + ", " + std::to_string(r.y) + ", " +
-                              std::to_string(r.width) + ", " + std::to_string(r.height) +
-                              ") does not lie inside the " + std::to_string(frame.width) + "x" +
-                              std::to_string(frame.height) + " frame");
+                              text(r.size()) + ") does not lie inside the " + text(frame) +
+                              " frame");
 }
 
 }  // namespace
@@ -151,7 +152,6 @@ void Controller::TrackerImpl::populate(std::vector<Tracker::TrackObject>& out) {
 
 void Controller::TrackerImpl::delete_track(int id) {
   const uint64_t wanted = track_id(id);
-  tracks_.erase(std::remove_if(tracks_.begin(), tracks_.end(),
-                               [wanted](const std::unique_ptr<Track>& t) { return t->id == wanted; }),
-                tracks_.end());
+  const auto has_id = [wanted](const std::unique_ptr<Track>& t) { return t->id == wanted; };
+  tracks_.erase(std::remove_if(tracks_.begin(), tracks_.end(), has_id), tracks_.end());
 }

@@ -85,7 +85,8 @@ TEST_F(ControllerTest, FollowsTwoMovingObjects) {
       EXPECT_EQ(tracks[i].score, 1.0f);
       const cv::Rect truth = scene.box_of(i, at[i]);
       EXPECT_GT((tracks[i].rect & truth).area(), 0.8 * truth.area()) << tracks[i].rect;
-      EXPECT_EQ(cv::norm(tracks[i].mask, halvern_test::shape_mask(scene.size, truth), cv::NORM_INF), 0.0);
+      const cv::Mat truth_mask = halvern_test::shape_mask(scene.size, truth);
+      EXPECT_EQ(cv::norm(tracks[i].mask, truth_mask, cv::NORM_INF), 0.0);
     }
   }
 }

@@ -98,7 +98,8 @@ TEST(GoldenData, TracksOfAPedestrianSequence) {
          << " of the PETS 2009 S3-MF1 sequence, camera View_001,\n"
             "# fed the ground-truth boxes of A. Milan's annotation (see golden_test.cpp).\n"
             "# Data: PETS 2009 data set, (c) University of Reading, PETS 2009 workshop,\n"
-            "# cs.binghamton.edu/~mrldata/pets2009; annotation from github.com/antonmil/dctracking.\n"
+            "# cs.binghamton.edu/~mrldata/pets2009; annotation from\n"
+            "# github.com/antonmil/dctracking.\n"
             "# frame id age x y width height status\n";
     for (const std::string& line : got) file << line << '\n';
     GTEST_SKIP() << "wrote " << got.size() << " lines to " << out;

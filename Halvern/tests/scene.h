@@ -24,7 +24,8 @@ inline cv::Mat box_mask(const cv::Size& frame, const cv::Rect& box) {
 // A whole-frame mask of the ellipse inscribed in `box`, as a segmenter outlines an object.
 inline cv::Mat shape_mask(const cv::Size& frame, const cv::Rect& box) {
   cv::Mat mask = cv::Mat::zeros(frame, CV_8UC1);
-  cv::ellipse(mask, (box.tl() + box.br()) / 2, box.size() / 2, 0, 0, 360, cv::Scalar(255), cv::FILLED);
+  cv::ellipse(mask, (box.tl() + box.br()) / 2, box.size() / 2, 0, 0, 360, cv::Scalar(255),
+              cv::FILLED);
   return mask;
 }
 

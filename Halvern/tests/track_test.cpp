@@ -196,8 +196,9 @@ TEST_F(TrackTest, CheckFailsOnADetectionThatShowsSomethingElse) {
   for (int update = 1; update <= 11; ++update) {
     // From the 8th frame the two objects have swapped places.
     const bool swapped = update >= 8;
+    const cv::Point elsewhere(220, 150);
     const SharedFrame frame(
-        scene.render({swapped ? cv::Point(220, 150) : box.tl(), swapped ? box.tl() : cv::Point(220, 150)}));
+        scene.render({swapped ? elsewhere : box.tl(), swapped ? box.tl() : elsewhere}));
     t.update(frame, box, shape_mask(scene.size, box), 0.9);
     EXPECT_EQ(t.failed, update == 11) << "update " << update;
   }
@@ -346,7 +347,8 @@ TEST_F(TrackTest, RecoveryFindsTheShiftedObject) {
   ASSERT_EQ(t.templates.size(), 1u);
   EXPECT_EQ(t.template_boxes.front(), cv::Rect(t.bbox));
   EXPECT_EQ(t.box_history.back(), cv::Rect(t.bbox));
-  EXPECT_EQ(t.centre_filter.statePost.at<float>(0), static_cast<float>(t.bbox.x + t.bbox.width / 2.0));
+  EXPECT_EQ(t.centre_filter.statePost.at<float>(0),
+            static_cast<float>(t.bbox.x) + static_cast<float>(t.bbox.width) / 2.0f);
   EXPECT_FALSE(t.init_detect(frame, {5, 5, 0, 10}));
 }
 
