@@ -15,8 +15,7 @@ namespace {
 constexpr const char* kDecodeFailure = "Error decoding ApplyEdits response!";
 
 // The identifiers of an array message; an array holding nothing gives none.
-std::vector<value_t> decode_ids(pb::ArrayValue& ids) {
-  const DecodingContext context;  // identity transform
+std::vector<value_t> decode_ids(const DecodingContext& context, pb::ArrayValue& ids) {
   value_t decoded = decode_array_value(context, ids);
   const auto& array = std::get<std::shared_ptr<ArrayValue>>(decoded);
   return array ? std::move(array->values) : std::vector<value_t>{};
@@ -38,6 +37,7 @@ kg_error_t GraphApplyEditsDecoder::decode(std::string_view data) {
   pb::GraphApplyEditsResult response;
   if (!response.ParseFromArray(data.data(), static_cast<int>(data.size()))) return failure;
 
+  const DecodingContext context;  // identity transform, one null budget for the response
   if (response.has_error()) {
     service_error_ = kg_error_t{response.error().error_code(), response.error().error_message()};
   }
@@ -54,7 +54,7 @@ kg_error_t GraphApplyEditsDecoder::decode(std::string_view data) {
   for (const auto& [map, list] : groups) {
     for (auto& [type_name, results] : *map) {
       std::vector<EditResult>& records = edit_results_[type_name].*list;
-      std::vector<value_t> ids = decode_ids(*results.mutable_ids());
+      std::vector<value_t> ids = decode_ids(context, *results.mutable_ids());
       records.reserve(records.size() + ids.size());
       for (std::size_t i = 0; i < ids.size(); ++i) {
         records.push_back(EditResult{std::move(ids[i]), error_at(results, i, object_error_seen_)});
@@ -63,9 +63,9 @@ kg_error_t GraphApplyEditsDecoder::decode(std::string_view data) {
   }
 
   for (auto& [type_name, cascade] : *response.mutable_cascading_relationship_delete_results()) {
-    std::vector<value_t> ids = decode_ids(*cascade.mutable_results()->mutable_ids());
-    std::vector<value_t> origins = decode_ids(*cascade.mutable_origin_ids());
-    std::vector<value_t> destinations = decode_ids(*cascade.mutable_destination_ids());
+    std::vector<value_t> ids = decode_ids(context, *cascade.mutable_results()->mutable_ids());
+    std::vector<value_t> origins = decode_ids(context, *cascade.mutable_origin_ids());
+    std::vector<value_t> destinations = decode_ids(context, *cascade.mutable_destination_ids());
     if (ids.size() != origins.size() || ids.size() != destinations.size()) return failure;
     std::vector<CascadedDelete>& records = cascaded_deletes_[type_name];
     for (std::size_t i = 0; i < ids.size(); ++i) {

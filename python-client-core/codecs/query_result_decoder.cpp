@@ -72,6 +72,7 @@ bool GraphQueryDecoder::next_row() {
     const std::string_view input = input_is_carry ? std::string_view(carry_) : std::string_view(chunk);
     if (!input.empty()) {
       incomplete_ = false;
+      context_.null_budget = kMaxNullElements;  // one budget per chunk
       if (!has_error()) consume(input, input_is_carry);
       if (!incomplete_) carry_.clear();
     }

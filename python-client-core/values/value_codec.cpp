@@ -21,8 +21,6 @@ constexpr std::int64_t kSmallIntMin = -1048576;  // integers sent as short varin
 constexpr std::int64_t kSmallIntMax = 1048575;
 constexpr std::int64_t kWideIntLimit = std::int64_t{1} << 48;
 constexpr double kInt64Limit = 9223372036854775808.0;  // 2^63
-// A null-array count beyond this is taken as hostile input, not allocated.
-constexpr std::int64_t kMaxNullCount = 16777216;
 
 // ---- The narrowest exact wire member of a number ------------------------------------------
 
@@ -467,7 +465,8 @@ class Decoder {
         return convert_all(m.bool_values().value(), [](bool v) { return v; });
       case pb::ArrayValue::kNullValues: {
         const std::int64_t count = m.null_values().count();
-        if (count < 0 || count > kMaxNullCount) throw std::length_error("Null array count out of range.");
+        if (count < 0 || count > context_.null_budget) throw std::length_error("Null array count out of range.");
+        context_.null_budget -= count;
         auto a = std::make_shared<ArrayValue>();
         a->values.resize(static_cast<std::size_t>(count));
         return a;

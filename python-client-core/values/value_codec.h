@@ -29,9 +29,16 @@ namespace lorengraph {
 int geometry_type_to_wire(ovraGeometryType type);
 ovraGeometryType geometry_type_from_wire(int wire);
 
-// What decoding needs besides the message: the transform from grid units to coordinates.
+// Null elements one decoding run may create. A null array carries only its count, so a few
+// bytes could otherwise ask for any amount of memory.
+constexpr std::int64_t kMaxNullElements = 16777216;
+
+// What decoding needs besides the message: the transform from grid units to coordinates, and
+// the null elements still allowed. Every decode with one context draws on the same budget;
+// a null array beyond it throws std::length_error.
 struct DecodingContext {
   GeometryTransform output_transform;
+  mutable std::int64_t null_budget = kMaxNullElements;
 };
 
 // Encoding consumes its input: strings and blobs are moved out, property lists of encoded

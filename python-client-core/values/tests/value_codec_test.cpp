@@ -781,6 +781,20 @@ TEST(DecodeRules, NullArrayCountsOutOfRangeAreRefused) {
   EXPECT_EQ(std::get<std::shared_ptr<ArrayValue>>(v)->values.size(), 16777216u);
 }
 
+TEST(DecodeRules, NullArraysShareOneBudgetPerContext) {
+  // Many small messages must not add up to more nulls than one run allows.
+  pb::AnyValue m;
+  auto* items = m.mutable_array_value()->mutable_any_values();
+  for (int i = 0; i < 3; ++i) items->add_value()->mutable_array_value()->mutable_null_values()->set_count(4);
+  DecodingContext context;
+  context.null_budget = 12;
+  pb::AnyValue copy = m;
+  EXPECT_NO_THROW(decode_any_value(context, copy));
+  EXPECT_EQ(context.null_budget, 0);
+  context.null_budget = 11;
+  EXPECT_THROW(decode_any_value(context, m), std::length_error);
+}
+
 // ---- nesting ----------------------------------------------------------------------------------
 
 value_t nested_arrays(int levels) {
