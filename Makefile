@@ -36,8 +36,10 @@ test-sanitize: deps
 install: build
 	cmake --install $(BUILD)
 
+# The extra decoders the benchmarks compare against are installed only here.
 bench: build
-	@echo "No benchmarks yet."
+	@scripts/install-deps.sh bench
+	@bench/run.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing,
 # so a second run costs nothing.
+#
+#   scripts/install-deps.sh          the build's packages
+#   scripts/install-deps.sh bench    also the decoders the benchmarks compare against
 set -euo pipefail
 
 packages=(
@@ -10,6 +13,13 @@ packages=(
   libboost-python-dev libopencv-dev
   libgtest-dev libbenchmark-dev
 )
+
+for group in "$@"; do
+  case "$group" in
+    bench) packages+=(python3-ujson python3-msgpack) ;;
+    *) echo "install-deps.sh: unknown package group '$group' (known: bench)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
