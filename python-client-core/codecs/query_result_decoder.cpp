@@ -154,29 +154,36 @@ void GraphQueryDecoder::parse_frames(std::string_view& rest, bool input_is_carry
 }
 
 void GraphQueryDecoder::decode_frame(std::string_view bytes) {
-  frame_.Clear();
   if (frames_compressed_) {
     std::string message;
-    if (!inflate_stream(bytes, inflated_, message)) {
+    if (!inflater_.inflate(bytes, message)) {
       fail(-1, "zlib: " + message);
       return;
     }
-    bytes = inflated_;
+    bytes = inflater_.output();
   }
-  if (!frame_.ParseFromArray(bytes.data(), static_cast<int>(bytes.size()))) {
+  // Each frame lives on the arena until the next one: no per-cell allocation or freeing.
+  arena_.Reset();
+  auto* frame = google::protobuf::Arena::CreateMessage<pb::GraphQueryResultFrame>(&arena_);
+  if (!frame->ParseFromArray(bytes.data(), static_cast<int>(bytes.size()))) {
     fail(-1, kFrameParseFailure);
     return;
   }
-  if (frame_.has_error() && take_service_error(*frame_.mutable_error())) return;
+  if (frame->has_error() && take_service_error(*frame->mutable_error())) return;
+
+  // Rows up to the first of the wrong width are decoded; room is reserved only for cells
+  // the message really holds.
   const std::size_t columns = column_count();
-  values_.reserve(values_.size() + static_cast<std::size_t>(frame_.rows_size()) * columns);
-  for (pb::GraphQueryRow& row : *frame_.mutable_rows()) {
-    if (static_cast<std::size_t>(row.values_size()) != columns) {
-      fail(-3, "Error decoding result frame!");
-      return;
-    }
-    for (pb::AnyValue& cell : *row.mutable_values()) values_.push_back(decode_any_value(context_, cell));
+  auto& rows = *frame->mutable_rows();
+  int whole_rows = 0;
+  while (whole_rows < rows.size() && static_cast<std::size_t>(rows[whole_rows].values_size()) == columns) {
+    ++whole_rows;
   }
+  values_.reserve(values_.size() + static_cast<std::size_t>(whole_rows) * columns);
+  for (int r = 0; r < whole_rows; ++r) {
+    for (pb::AnyValue& cell : *rows[r].mutable_values()) values_.push_back(decode_any_value(context_, cell));
+  }
+  if (whole_rows < rows.size()) fail(-3, "Error decoding result frame!");
 }
 
 }  // namespace lorengraph

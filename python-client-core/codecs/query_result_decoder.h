@@ -11,6 +11,7 @@
 
 #include "data_model.h"
 #include "error.h"
+#include "inflate.h"
 #include "query.pb.h"
 #include "value_codec.h"
 
@@ -66,8 +67,8 @@ class GraphQueryDecoder : public std::enable_shared_from_this<GraphQueryDecoder>
   bool frames_compressed_ = false;
   std::vector<std::string> field_names_;
   kg_error_t error_;
-  ovraPBuffer::graph::GraphQueryResultFrame frame_;  // reused for every frame
-  std::string inflated_;                             // reused for every compressed frame
+  google::protobuf::Arena arena_;  // holds the frame being decoded
+  Inflater inflater_;              // reused for every compressed frame
 };
 
 }  // namespace lorengraph

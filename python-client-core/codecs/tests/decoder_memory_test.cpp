@@ -52,11 +52,8 @@ TEST_F(DecoderMemory, OrdinaryStreamsFitTheBudget) {
               ::testing::ExitedWithCode(0), "");
 }
 
-// The two cases below fail today and are disabled so the suite stays green; run them with
-// --gtest_also_run_disabled_tests --gtest_filter='DecoderMemory.*'.
-
 // 6000 columns and 6000 empty rows, about 24 KB: the first row is already wrong.
-TEST_F(DecoderMemory, DISABLED_ShortRowsUnderManyColumnsFailAsABadFrame) {
+TEST_F(DecoderMemory, ShortRowsUnderManyColumnsFailAsABadFrame) {
   const std::size_t n = 6000;
   pb::GraphQueryResultFrame f;
   for (std::size_t i = 0; i < n; ++i) f.add_rows();
@@ -70,7 +67,7 @@ TEST_F(DecoderMemory, DISABLED_ShortRowsUnderManyColumnsFailAsABadFrame) {
 }
 
 // Four cells of about a dozen bytes each, every one an array of 2^24 nulls.
-TEST_F(DecoderMemory, DISABLED_NullArraysDoNotOutgrowTheirStream) {
+TEST_F(DecoderMemory, NullArraysDoNotOutgrowTheirStream) {
   pb::AnyValue nulls;
   nulls.mutable_array_value()->mutable_null_values()->set_count(1 << 24);
   const std::string stream =
