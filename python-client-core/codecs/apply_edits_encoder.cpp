@@ -36,8 +36,8 @@ bool encoded(Encode&& encode) {
   }
 }
 
-bool append_length_prefixed(std::string& out, const google::protobuf::MessageLite& message) {
-  const std::size_t size = message.ByteSizeLong();
+// `size` is the message's ByteSizeLong(), which also caches the sizes serializing uses.
+bool append_length_prefixed(std::string& out, const google::protobuf::MessageLite& message, std::size_t size) {
   if (size > static_cast<std::size_t>(INT_MAX)) return false;
   append_length_prefix(out, static_cast<std::uint32_t>(size));
   const std::size_t start = out.size();
@@ -62,10 +62,10 @@ pb::GraphApplyEditsFrame& GraphApplyEditsEncoder::frame_step() {
   if (encoded_) throw std::runtime_error("Cannot reuse encoder!");
   if (!has_current_frame_ || frame_fill_ >= kMaxObjectsPerFrame) {
     frame_fill_ = 0;
-    frames_.emplace_back();
+    frames_.push_back(google::protobuf::Arena::CreateMessage<pb::GraphApplyEditsFrame>(&arena_));
     has_current_frame_ = true;
   }
-  return frames_.back();
+  return *frames_.back();
 }
 
 kg_error_t GraphApplyEditsEncoder::reject(std::int64_t code, const char* message) {
@@ -192,17 +192,24 @@ void GraphApplyEditsEncoder::encode() {
   result_.byte_buffer.bytes.clear();
   const kg_error_t unexpected{-1, "GraphApplyEditsEncoder: unexpected error."};
   try {
+    // Sizes first (an empty frame is not written at all), so the output is allocated once.
+    const std::size_t header_size = header_.ByteSizeLong();
+    std::vector<std::size_t> frame_sizes;
+    frame_sizes.reserve(frames_.size());
+    std::size_t total = header_size + 5;
+    for (const pb::GraphApplyEditsFrame* frame : frames_) {
+      frame_sizes.push_back(frame->ByteSizeLong());
+      total += frame_sizes.back() + 5;
+    }
     std::string& out = result_.byte_buffer.bytes;
-    if (!append_length_prefixed(out, header_)) {
+    out.reserve(total);
+    bool written = append_length_prefixed(out, header_, header_size);
+    for (std::size_t i = 0; written && i < frames_.size(); ++i) {
+      if (frame_sizes[i] > 0) written = append_length_prefixed(out, *frames_[i], frame_sizes[i]);
+    }
+    if (!written) {
       result_.error = unexpected;
       return;
-    }
-    for (const pb::GraphApplyEditsFrame& frame : frames_) {
-      if (frame.ByteSizeLong() == 0) continue;  // an empty frame is not written at all
-      if (!append_length_prefixed(out, frame)) {
-        result_.error = unexpected;
-        return;
-      }
     }
   } catch (const std::exception&) {
     result_.error = unexpected;
@@ -210,6 +217,7 @@ void GraphApplyEditsEncoder::encode() {
   }
   frames_.clear();
   frames_.shrink_to_fit();
+  arena_.Reset();
   result_.error = kg_error_t{};
 }
 

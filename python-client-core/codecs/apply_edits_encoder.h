@@ -35,6 +35,11 @@ class GraphApplyEditsEncoder : public std::enable_shared_from_this<GraphApplyEdi
   void encode();
   const EncodingResult* get_encoding_result() const { return result_.present() ? &result_ : nullptr; }
 
+  // The first three constructor arguments are kept as given; they do not enter the request.
+  bool flag() const { return flag_; }
+  const std::string& first_text() const { return first_text_; }
+  const std::string& second_text() const { return second_text_; }
+
   const kg_error_t& last_rejection() const { return last_rejection_; }
   std::uint64_t object_count() const { return object_count_; }
   std::uint64_t add_count() const { return add_count_; }
@@ -63,7 +68,9 @@ class GraphApplyEditsEncoder : public std::enable_shared_from_this<GraphApplyEdi
   bool encoded_ = false;
   ovraPBuffer::graph::GraphApplyEditsHeader header_;
   bool has_current_frame_ = false;
-  std::vector<ovraPBuffer::graph::GraphApplyEditsFrame> frames_;
+  // Frames live on the arena: building them allocates little, releasing them is one reset.
+  google::protobuf::Arena arena_;
+  std::vector<ovraPBuffer::graph::GraphApplyEditsFrame*> frames_;
   EncodingResult result_;
   kg_error_t last_rejection_;
 };

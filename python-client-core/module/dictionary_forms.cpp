@@ -13,6 +13,20 @@ namespace lorengraph::py_values {
 
 namespace {
 
+// The keys of the forms, made once rather than on every lookup.
+struct Keys {
+  py::object object_type = py::str("_objectType"), type_name = py::str("_typeName"), id = py::str("_id"),
+             properties = py::str("_properties"), origin = py::str("_originEntityId"),
+             destination = py::str("_destinationEntityId"), x = py::str("x"), y = py::str("y"), z = py::str("z"),
+             m = py::str("m"), points = py::str("points"), rings = py::str("rings"), paths = py::str("paths"),
+             has_z = py::str("hasZ"), has_m = py::str("hasM");
+
+  static const Keys& get() {
+    static const Keys* keys = new Keys();  // lives as long as the interpreter
+    return *keys;
+  }
+};
+
 class DictionaryFormReader {
  public:
   value_t value(py::handle obj) {
@@ -22,7 +36,7 @@ class DictionaryFormReader {
       return load_value(obj, true, out) ? out : value_t{};
     }
     const auto d = py::reinterpret_borrow<py::dict>(obj);
-    const std::string type = item(d, "_objectType").cast<std::string>();
+    const std::string type = item(d, keys_.object_type).cast<std::string>();
     if (type == "entity") {
       auto e = std::make_shared<EntityValue>();
       read_named(d, *e);
@@ -31,8 +45,8 @@ class DictionaryFormReader {
     if (type == "relationship") {
       auto r = std::make_shared<RelationshipValue>();
       read_named(d, *r);
-      r->origin_id = value(item(d, "_originEntityId"));
-      r->destination_id = value(item(d, "_destinationEntityId"));
+      r->origin_id = value(item(d, keys_.origin));
+      r->destination_id = value(item(d, keys_.destination));
       return r;
     }
     if (type == "geometry") return geometry(d);
@@ -41,13 +55,13 @@ class DictionaryFormReader {
 
  private:
   // d[key], raising KeyError when absent (dict subclasses keep their own lookup).
-  static py::object item(const py::dict& d, const char* key) { return d[key]; }
+  static py::object item(const py::dict& d, const py::object& key) { return d[key]; }
 
   template <class Named>
   void read_named(const py::dict& d, Named& target) {
-    target.type_name = item(d, "_typeName").cast<std::string>();
-    target.id = value(item(d, "_id"));
-    const py::dict properties(item(d, "_properties"));  // anything dict() accepts
+    target.type_name = item(d, keys_.type_name).cast<std::string>();
+    target.id = value(item(d, keys_.id));
+    const py::dict properties(item(d, keys_.properties));  // anything dict() accepts
     auto& pairs = target.properties.mutable_pairs();
     pairs.reserve(properties.size());
     for (const auto& pair : properties) {
@@ -70,46 +84,47 @@ class DictionaryFormReader {
     }
   }
 
-  static void read_flags(const py::dict& d, geometry_t& g) {
-    if (d.contains("hasZ")) g.has_z = d["hasZ"].cast<bool>();
-    if (d.contains("hasM")) g.has_m = d["hasM"].cast<bool>();
+  void read_flags(const py::dict& d, geometry_t& g) {
+    if (d.contains(keys_.has_z)) g.has_z = d[keys_.has_z].cast<bool>();
+    if (d.contains(keys_.has_m)) g.has_m = d[keys_.has_m].cast<bool>();
   }
 
-  static value_t geometry(const py::dict& d) {
+  value_t geometry(const py::dict& d) {
     auto g = std::make_shared<geometry_t>();
-    if (d.contains("x") && d.contains("y")) {
+    if (d.contains(keys_.x) && d.contains(keys_.y)) {
       g->geometry_type = ovraGeometryPoint;
       g->lengths.push_back(1);
-      g->coords.push_back(d["x"].cast<double>());
-      g->coords.push_back(d["y"].cast<double>());
-      if (d.contains("z")) {
+      g->coords.push_back(d[keys_.x].cast<double>());
+      g->coords.push_back(d[keys_.y].cast<double>());
+      if (d.contains(keys_.z)) {
         g->has_z = true;
-        g->coords.push_back(d["z"].cast<double>());
+        g->coords.push_back(d[keys_.z].cast<double>());
       }
-      if (d.contains("m")) {
+      if (d.contains(keys_.m)) {
         g->has_m = true;
-        g->coords.push_back(d["m"].cast<double>());
+        g->coords.push_back(d[keys_.m].cast<double>());
       }
-    } else if (d.contains("points")) {
+    } else if (d.contains(keys_.points)) {
       g->geometry_type = ovraGeometryMultipoint;
       read_flags(d, *g);
-      const auto points = d["points"].cast<py::sequence>();
+      const auto points = d[keys_.points].cast<py::sequence>();
       g->lengths.push_back(static_cast<std::int32_t>(points.size()));
       for (const py::handle point : points) append_point(point, g->coords);
-    } else if (d.contains("rings")) {
+    } else if (d.contains(keys_.rings)) {
       g->geometry_type = ovraGeometryPolygon;
       read_flags(d, *g);
-      append_parts(d["rings"], *g);
-    } else if (d.contains("paths")) {
+      append_parts(d[keys_.rings], *g);
+    } else if (d.contains(keys_.paths)) {
       g->geometry_type = ovraGeometryPolyline;
       read_flags(d, *g);
-      append_parts(d["paths"], *g);
+      append_parts(d[keys_.paths], *g);
     } else {
       return null_t{};
     }
     return g;
   }
 
+  const Keys& keys_ = Keys::get();
   int depth_ = 0;
 };
 

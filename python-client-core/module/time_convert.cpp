@@ -46,6 +46,67 @@ time_point_t make_time_point(std::time_t seconds, int microseconds) {
   return time_point_t(std::chrono::nanoseconds(nanos));
 }
 
+struct CivilTime {
+  int year, month, day, hour, minute, second;
+};
+
+// Days since 1970-01-01 to a proleptic Gregorian date.
+void civil_from_days(std::int64_t days, CivilTime& t) {
+  days += 719468;
+  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const std::int64_t doe = days - era * 146097;
+  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::int64_t mp = (5 * doy + 2) / 153;
+  const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  t.year = static_cast<int>(yoe + era * 400 + (month <= 2));
+  t.month = static_cast<int>(month);
+  t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+}
+
+// The system's local time of `seconds`. Asking the C library costs far more than the rest of
+// a conversion, so the UTC offset is kept for the current quarter hour (zones change their
+// offset only at whole quarter hours) and reused when the quarter hour starts and ends with
+// the same offset.
+bool local_time(std::int64_t seconds, CivilTime& out) {
+  constexpr std::int64_t kBucket = 900;
+  struct Cache {
+    std::int64_t bucket = INT64_MIN;
+    long offset = 0;
+  };
+  static Cache cache;
+  const std::int64_t bucket = (seconds >= 0 ? seconds : seconds - (kBucket - 1)) / kBucket;
+  long offset;
+  {
+    std::lock_guard<std::mutex> lock(local_time_mutex());
+    if (cache.bucket != bucket) {
+      const std::time_t first = static_cast<std::time_t>(bucket * kBucket);
+      const std::time_t last = first + kBucket - 1;
+      std::tm a{}, b{};
+      if (localtime_r(&first, &a) == nullptr || localtime_r(&last, &b) == nullptr) return false;
+      if (a.tm_gmtoff != b.tm_gmtoff) {  // the offset changes inside: ask for this second alone
+        const std::time_t t = static_cast<std::time_t>(seconds);
+        std::tm fields{};
+        if (localtime_r(&t, &fields) == nullptr) return false;
+        out = CivilTime{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
+                        fields.tm_hour, fields.tm_min, fields.tm_sec};
+        return true;
+      }
+      cache.bucket = bucket;
+      cache.offset = a.tm_gmtoff;
+    }
+    offset = cache.offset;
+  }
+  const std::int64_t local = seconds + offset;
+  const std::int64_t days = (local >= 0 ? local : local - 86399) / 86400;
+  const std::int64_t of_day = local - days * 86400;
+  civil_from_days(days, out);
+  out.hour = static_cast<int>(of_day / 3600);
+  out.minute = static_cast<int>(of_day / 60 % 60);
+  out.second = static_cast<int>(of_day % 60);
+  return true;
+}
+
 }  // namespace
 
 bool load_time_point(py::handle src, time_point_t& out) {
@@ -88,17 +149,10 @@ py::object time_point_to_python(time_point_t tp) {
     rest += kNanosPerSecond;
     seconds -= 1;
   }
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm fields{};
-  bool converted;
-  {
-    std::lock_guard<std::mutex> lock(local_time_mutex());
-    converted = localtime_r(&t, &fields) != nullptr;
-  }
-  if (!converted) throw py::cast_error("Unable to represent system_clock in local time");
-  PyObject* result = PyDateTime_FromDateAndTime(
-      fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour, fields.tm_min,
-      fields.tm_sec, static_cast<int>(rest / kNanosPerMicro));
+  CivilTime local;
+  if (!local_time(seconds, local)) throw py::cast_error("Unable to represent system_clock in local time");
+  PyObject* result = PyDateTime_FromDateAndTime(local.year, local.month, local.day, local.hour, local.minute,
+                                                local.second, static_cast<int>(rest / kNanosPerMicro));
   if (!result) throw py::error_already_set();
   return py::reinterpret_steal<py::object>(result);
 }

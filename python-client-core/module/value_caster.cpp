@@ -5,6 +5,7 @@
 #include "geometry.h"
 #include "objects.h"
 #include "time_convert.h"
+#include "uuid_objects.h"
 
 namespace py = pybind11;
 
@@ -73,27 +74,11 @@ bool load_double(PyObject* obj, bool convert, value_t& out) {
   return true;
 }
 
-// Anything whose `bytes` attribute offers exactly 16 bytes, as uuid.UUID does.
-bool load_uuid(PyObject* obj, value_t& out) {
-  if (PyBytes_Check(obj) || PyUnicode_Check(obj)) return false;
-  py::object bytes = py::reinterpret_steal<py::object>(PyObject_GetAttrString(obj, "bytes"));
-  if (!bytes) {
-    PyErr_Clear();
-    return false;
-  }
-  Py_buffer view;
-  if (PyObject_GetBuffer(bytes.ptr(), &view, PyBUF_SIMPLE) != 0) {
-    PyErr_Clear();
-    return false;
-  }
-  const bool ok = view.len == 16;
-  if (ok) {
-    uuid_t id;
-    std::memcpy(id.bytes.data(), view.buf, 16);
-    out = id;
-  }
-  PyBuffer_Release(&view);
-  return ok;
+bool load_uuid_value(PyObject* obj, value_t& out) {
+  uuid_t id;
+  if (!load_uuid(obj, id)) return false;
+  out = id;
+  return true;
 }
 
 bool load_time(py::handle src, value_t& out) {
@@ -132,7 +117,7 @@ bool load_shared(py::handle src, value_t& out) {
 bool load_pass(py::handle src, bool convert, value_t& out) {
   PyObject* obj = src.ptr();
   return load_bool(obj, convert, out) || load_int(obj, out) || load_double(obj, convert, out) ||
-         load_uuid(obj, out) || load_time(src, out) || load_blob(obj, out) ||
+         load_uuid_value(obj, out) || load_time(src, out) || load_blob(obj, out) ||
          load_string(obj, out) || load_shared<geometry_t>(src, out) ||
          load_shared<ObjectValue>(src, out) || load_shared<EntityValue>(src, out) ||
          load_shared<RelationshipValue>(src, out) || load_shared<PathValue>(src, out) ||
@@ -143,41 +128,6 @@ py::object utf8_to_python(const std::string& text) {
   PyObject* result = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
   if (!result) throw py::error_already_set();
   return py::reinterpret_steal<py::object>(result);
-}
-
-// uuid.UUID objects built without calling the class: the state UUID(int=n) would set (its
-// two slots) is written directly, n being the 16 bytes as one big-endian number, so
-// UUID.bytes gives them back. Calling the class costs about twenty times more.
-class UuidMaker {
- public:
-  UuidMaker() {
-    py::module_ uuid = py::module_::import("uuid");
-    type_ = uuid.attr("UUID");
-    unknown_ = uuid.attr("SafeUUID").attr("unknown");
-    int_name_ = py::str("int");
-    is_safe_name_ = py::str("is_safe");
-  }
-
-  py::object make(const uuid_t& id) const {
-    py::object number = py::reinterpret_steal<py::object>(
-        _PyLong_FromByteArray(id.bytes.data(), id.bytes.size(), /*little_endian=*/0, /*is_signed=*/0));
-    if (!number) throw py::error_already_set();
-    auto* type = reinterpret_cast<PyTypeObject*>(type_.ptr());
-    py::object uuid = py::reinterpret_steal<py::object>(type->tp_alloc(type, 0));
-    if (!uuid || PyObject_GenericSetAttr(uuid.ptr(), int_name_.ptr(), number.ptr()) != 0 ||
-        PyObject_GenericSetAttr(uuid.ptr(), is_safe_name_.ptr(), unknown_.ptr()) != 0) {
-      throw py::error_already_set();
-    }
-    return uuid;
-  }
-
- private:
-  py::object type_, unknown_, int_name_, is_safe_name_;
-};
-
-py::object uuid_to_python(const uuid_t& id) {
-  static const UuidMaker* maker = new UuidMaker();  // lives as long as the interpreter
-  return maker->make(id);
 }
 
 template <class T>
@@ -209,6 +159,12 @@ bool load_value(py::handle src, bool convert, value_t& out) {
     out = null_t{};
     return true;
   }
+  // The common exact types settle at once; no other alternative could take them.
+  PyObject* obj = src.ptr();
+  if (PyUnicode_CheckExact(obj)) return load_string(obj, out);
+  if (PyLong_CheckExact(obj)) return load_int(obj, out);
+  if (PyFloat_CheckExact(obj)) return load_double(obj, false, out);
+  if (PyBytes_CheckExact(obj)) return load_blob(obj, out);
   if (load_pass(src, false, out)) return true;
   return convert && load_pass(src, true, out);
 }
