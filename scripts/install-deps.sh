@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build
   libprotobuf-dev protobuf-compiler zlib1g-dev
-  pybind11-dev python3-dev python3-numpy python3-pytest python3-protobuf
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-protobuf python3-scipy
   libboost-python-dev libopencv-dev
   libgtest-dev libbenchmark-dev
 )

@@ -1,0 +1,1 @@
+"""Tools around the Halvern tracker: the MOTChallenge text format and tracking metrics."""
