@@ -3,9 +3,9 @@
 #   add_cpp_test(NAME name SOURCES ... LIBS ...)
 #     A GoogleTest executable; its cases run under CTest with the label "cpp", which
 #     the sanitizer build selects.
-#   add_python_tests(NAME name DIR dir)
+#   add_python_tests(NAME name DIR dir [PYTHONPATH dir ...])
 #     Runs pytest over DIR with the built extension modules and the generated Python
-#     message classes on the path. Label "python".
+#     message classes on the path, after the PYTHONPATH dirs given. Label "python".
 
 function(add_cpp_test)
   cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
@@ -15,12 +15,14 @@ function(add_cpp_test)
 endfunction()
 
 function(add_python_tests)
-  cmake_parse_arguments(T "" "NAME;DIR" "" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;DIR" "PYTHONPATH" ${ARGN})
   if(NOT BUILD_PYTHON_MODULES)
     return()
   endif()
   add_test(NAME ${T_NAME}
     COMMAND ${Python_EXECUTABLE} -m pytest -q -p no:cacheprovider ${T_DIR})
+  set(path ${T_PYTHONPATH} ${LORENGRAPH_MODULE_DIR} ${SCHEMA_PY_DIR})
+  list(JOIN path ":" path)
   set_tests_properties(${T_NAME} PROPERTIES LABELS python
-    ENVIRONMENT "PYTHONPATH=${LORENGRAPH_MODULE_DIR}:${SCHEMA_PY_DIR};PYTHONDONTWRITEBYTECODE=1")
+    ENVIRONMENT "PYTHONPATH=${path};PYTHONDONTWRITEBYTECODE=1")
 endfunction()

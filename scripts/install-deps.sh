@@ -10,7 +10,7 @@ packages=(
   build-essential cmake ninja-build
   libprotobuf-dev protobuf-compiler zlib1g-dev
   pybind11-dev python3-dev python3-numpy python3-pytest python3-protobuf python3-scipy
-  libboost-python-dev libopencv-dev
+  libboost-python-dev libopencv-dev python3-opencv
   libgtest-dev libbenchmark-dev
 )
 
