@@ -17,7 +17,7 @@ build: deps
 	@cmake --build $(BUILD) -j $(JOBS)
 
 demo: build
-	PYTHONPATH=$(BUILD)/python-client-core/module:$(BUILD)/python-client-core/schema/py $(PYTHON) examples/demo.py
+	PYTHONPATH=$(BUILD)/python-client-core/module:$(BUILD)/python-client-core/schema/py:$(BUILD)/Halvern/HalvernWrapper:Halvern/python:Halvern/tools $(PYTHON) examples/demo.py
 
 # Every test: the plain build (C++ and Python), then the C++ tests again under
 # AddressSanitizer and UndefinedBehaviorSanitizer.

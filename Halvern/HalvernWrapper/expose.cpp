@@ -10,6 +10,8 @@
 #include <boost/python.hpp>
 #include <opencv2/core.hpp>
 
+#include <Halvern/trackerapi.h>
+
 #include "mat_conversion.h"
 
 namespace bp = boost::python;
@@ -83,6 +85,13 @@ struct PythonConverterForSize {
   }
 };
 
+// The matrices the list API lets go of (see halvern::ReleasedMat).
+struct ReleasedMatToPython {
+  static PyObject* convert(const halvern::ReleasedMat& r) { return pyopencv_from_released(r.mat); }
+
+  ReleasedMatToPython() { bp::to_python_converter<halvern::ReleasedMat, ReleasedMatToPython>(); }
+};
+
 struct MatVectorToPython {
   static PyObject* convert(const std::vector<cv::Mat>& mats) {
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(mats.size()));
@@ -114,4 +123,5 @@ void expose() {
   PythonConverterForMat();
   PythonConverterForSize();
   MatVectorToPython();
+  ReleasedMatToPython();
 }

@@ -7,6 +7,7 @@
 bool initialize_array();
 
 // Registers the converters with Boost.Python: cv::Mat from and to NumPy arrays, cv::Size from
-// None or a (width, height) tuple and to such a tuple, std::vector<cv::Mat> to a list of arrays.
+// None or a (width, height) tuple and to such a tuple, std::vector<cv::Mat> to a list of arrays,
+// and the list API's released matrices to arrays.
 // Needs initialize_array first.
 void expose();

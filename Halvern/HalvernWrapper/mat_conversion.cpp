@@ -46,6 +46,13 @@ void set_opencv_error(const cv::Exception& e) {
   Py_DECREF(error);
 }
 
+constexpr const char* kBufferCapsule = "halvern.matrix_buffer";
+
+// The capsule that keeps a matrix (and with it its buffer) alive under an array.
+void release_capsule(PyObject* capsule) {
+  delete static_cast<cv::Mat*>(PyCapsule_GetPointer(capsule, kBufferCapsule));
+}
+
 bool number_to_matrix(PyObject* o, cv::Mat& m) {
   const double v = PyFloat_AsDouble(o);
   if (v == -1.0 && PyErr_Occurred()) return false;
@@ -206,4 +213,33 @@ PyObject* pyopencv_from(const cv::Mat& m) {
   auto* o = static_cast<PyObject*>(copy.u->userdata);
   Py_INCREF(o);
   return o;
+}
+
+PyObject* pyopencv_from_released(const cv::Mat& m) {
+  const bool sole_holder = m.u != nullptr && m.u->currAllocator != &g_numpyAllocator &&
+                           m.u->refcount == 1 && m.isContinuous() && m.data == m.u->origdata;
+  if (!sole_holder || m.depth() > CV_64F) return pyopencv_from(m);
+
+  npy_intp shape[kMatMaxDims + 1];
+  for (int i = 0; i < m.dims; ++i) shape[i] = m.size[i];
+  int ndims = m.dims;
+  if (m.channels() > 1) shape[ndims++] = m.channels();
+  auto* holder = new cv::Mat(m);
+  PyObject* capsule = PyCapsule_New(holder, kBufferCapsule, release_capsule);
+  if (capsule == nullptr) {
+    delete holder;
+    return nullptr;
+  }
+  PyObject* array = PyArray_New(&PyArray_Type, ndims, shape, numpy_type(m.depth()), nullptr,
+                                holder->data, 0, NPY_ARRAY_CARRAY, nullptr);
+  if (array == nullptr) {
+    Py_DECREF(capsule);
+    return nullptr;
+  }
+  // The array takes the capsule over, even when this fails.
+  if (PyArray_SetBaseObject(reinterpret_cast<PyArrayObject*>(array), capsule) != 0) {
+    Py_DECREF(array);
+    return nullptr;
+  }
+  return array;
 }

@@ -20,3 +20,7 @@ bool pyopencv_to(PyObject* o, cv::Mat& m, const char* name);
 // an array holds; otherwise a new array with a copy of the matrix. Sets a Python error and
 // returns null on failure.
 PyObject* pyopencv_from(const cv::Mat& m);
+
+// As pyopencv_from, for a matrix whose holder lets go of it right after: when no other holder
+// shares its buffer, the new array takes the buffer over instead of copying it.
+PyObject* pyopencv_from_released(const cv::Mat& m);

@@ -5,8 +5,6 @@
 
 NumpyAllocator g_numpyAllocator;
 
-namespace {
-
 int numpy_type(int depth) {
   switch (depth) {
     case CV_8U: return NPY_UBYTE;
@@ -19,8 +17,6 @@ int numpy_type(int depth) {
     default: return NPY_UINT64;
   }
 }
-
-}  // namespace
 
 cv::UMatData* NumpyAllocator::allocate(PyObject* o, int dims, const int* sizes, int type,
                                        size_t* step) const {

@@ -10,6 +10,9 @@
 // The most dimensions an OpenCV matrix has (OpenCV's CV_MAX_DIM).
 constexpr int kMatMaxDims = 32;
 
+// The NumPy type number of a matrix depth; depths NumPy has no type for map to uint64.
+int numpy_type(int depth);
+
 class NumpyAllocator : public cv::MatAllocator {
  public:
   NumpyAllocator() : stdAllocator(cv::Mat::getStdAllocator()) {}

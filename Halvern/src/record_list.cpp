@@ -8,6 +8,8 @@
 #include <boost/python/extract.hpp>
 #include <boost/python/object.hpp>
 
+#include <Halvern/trackerapi.h>
+
 namespace bp = boost::python;
 
 namespace halvern::detail {
@@ -51,12 +53,12 @@ Tracker::TrackObject read_record(const bp::list& list, const ListHeader& header,
   return r;
 }
 
-bp::list result_list(const std::vector<Tracker::TrackObject>& records, int32_t stride) {
+bp::list result_list(std::vector<Tracker::TrackObject>& records, int32_t stride) {
   const int32_t written = std::max(stride, kRecordElements);
   bp::list out;
   out.append(static_cast<int64_t>(records.size()));
   out.append(written);
-  for (const Tracker::TrackObject& r : records) {
+  for (Tracker::TrackObject& r : records) {
     out.append(r.id);
     out.append(r.class_name);
     out.append(r.age);
@@ -65,7 +67,7 @@ bp::list result_list(const std::vector<Tracker::TrackObject>& records, int32_t s
     out.append(r.rect.y);
     out.append(r.rect.width);
     out.append(r.rect.height);
-    out.append(r.mask.empty() ? bp::object() : bp::object(r.mask));
+    out.append(r.mask.empty() ? bp::object() : bp::object(ReleasedMat{std::move(r.mask)}));
     out.append(r.status);
     for (int32_t k = kRecordElements; k < written; ++k) out.append(bp::object());
   }

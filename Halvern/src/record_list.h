@@ -36,8 +36,8 @@ Tracker::TrackObject read_record(const boost::python::list& list, const ListHead
 
 // A new list of the records: n, the stride, then each record's ten elements, padded with None
 // up to `stride` when it is larger. An empty mask becomes None, any other the array that the
-// registered conversion makes of it. The stride written is never below 10, so the header always
-// describes the list's own layout.
-boost::python::list result_list(const std::vector<Tracker::TrackObject>& records, int32_t stride);
+// registered conversion makes of it (the masks are handed over: the records keep none). The
+// stride written is never below 10, so the header always describes the list's own layout.
+boost::python::list result_list(std::vector<Tracker::TrackObject>& records, int32_t stride);
 
 }  // namespace halvern::detail

@@ -93,6 +93,9 @@ def test_update_returns_detections_then_tracks(tracker, ids):
     assert t[:8] == (tid, "person", 2, 1.0, *BOX) and t[9] == 16
     assert t[8] is not mask and t[8].dtype == np.uint8 and t[8].shape == (HEIGHT, WIDTH)
     assert np.array_equal(t[8], mask)
+    # Each result holds arrays of its own: writing one changes nothing the tracker reports.
+    t[8][:] = 7
+    assert np.array_equal(unpack(tracker.purge([]))[0][8], mask)
 
 
 def test_purge_reports_the_tracks_left(tracker, ids):

@@ -23,6 +23,17 @@
 
 #include <Halvern/controller.h>
 
+namespace halvern {
+
+// A matrix the list API hands to Python and keeps no hold on. The module's converter turns it
+// into an array like any matrix, except that a buffer nothing else holds becomes the array's
+// own instead of being copied.
+struct ReleasedMat {
+  cv::Mat mat;
+};
+
+}  // namespace halvern
+
 // The one tracker; replaced by create.
 extern std::unique_ptr<Controller> p_controller;
 // The id of the last detection accepted by init or add: only higher ids are accepted, across
