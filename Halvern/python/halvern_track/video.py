@@ -69,8 +69,8 @@ class AnnotatedVideo:
     """Writes each frame with its tracks drawn: box and object id, coloured by state."""
 
     def __init__(self, path: str, fps: float, size: Tuple[int, int]):
-        self._writer = cv2.VideoWriter(path, cv2.CAP_FFMPEG, cv2.VideoWriter_fourcc(*codec_of(path)),
-                                       fps, size)
+        fourcc = cv2.VideoWriter_fourcc(*codec_of(path))
+        self._writer = cv2.VideoWriter(path, cv2.CAP_FFMPEG, fourcc, fps, size)
         if not self._writer.isOpened():
             raise ToolError(f"annotated video '{path}' cannot be written")
 
