@@ -40,4 +40,8 @@ for program in "$build"/Halvern/bench/halvern_*; do
   section "Tracker: $(basename "$program")"
   "$program" || status=1
 done
+if [ -x "$build/Halvern/bench/halvern_tracker_bench" ] && compgen -G "$build/Halvern/HalvernWrapper/_halvern_py*" >/dev/null; then
+  section "Tracker: Python module and halvern-track against the native controller"
+  "$python" "$here/../Halvern/bench/tracker_python_bench.py" "$build" || status=1
+fi
 exit "$status"
