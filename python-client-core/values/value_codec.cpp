@@ -185,23 +185,42 @@ class Encoder {
  private:
   pb::PrimitiveValue* primitive(pb::AnyValue* m) { return m->mutable_primitive_value(); }
 
-  std::int32_t write(null_t, pb::AnyValue* m) { return primitive(m)->set_null_value(false), KG_OK; }
-  std::int32_t write(bool v, pb::AnyValue* m) { return primitive(m)->set_bool_value(v), KG_OK; }
-  std::int32_t write(std::int64_t v, pb::AnyValue* m) { return primitive(m)->set_int_value(v), KG_OK; }
-  std::int32_t write(float v, pb::AnyValue* m) { return write_single(v, primitive(m)), KG_OK; }
-  std::int32_t write(double v, pb::AnyValue* m) { return write_double(v, primitive(m)), KG_OK; }
+  // Scalars always succeed.
+  std::int32_t write(null_t, pb::AnyValue* m) {
+    primitive(m)->set_null_value(false);
+    return KG_OK;
+  }
+  std::int32_t write(bool v, pb::AnyValue* m) {
+    primitive(m)->set_bool_value(v);
+    return KG_OK;
+  }
+  std::int32_t write(std::int64_t v, pb::AnyValue* m) {
+    primitive(m)->set_int_value(v);
+    return KG_OK;
+  }
+  std::int32_t write(float v, pb::AnyValue* m) {
+    write_single(v, primitive(m));
+    return KG_OK;
+  }
+  std::int32_t write(double v, pb::AnyValue* m) {
+    write_double(v, primitive(m));
+    return KG_OK;
+  }
   std::int32_t write(uuid_t& v, pb::AnyValue* m) {
     primitive(m)->set_uuid_value(v.bytes.data(), v.bytes.size());
     return KG_OK;
   }
   std::int32_t write(time_point_t v, pb::AnyValue* m) {
-    return primitive(m)->set_date_time_value(millis_from_time_point(v)), KG_OK;
+    primitive(m)->set_date_time_value(millis_from_time_point(v));
+    return KG_OK;
   }
   std::int32_t write(std::string& v, pb::AnyValue* m) {
-    return primitive(m)->set_string_value(std::move(v)), KG_OK;
+    primitive(m)->set_string_value(std::move(v));
+    return KG_OK;
   }
   std::int32_t write(blob_t& v, pb::AnyValue* m) {
-    return primitive(m)->set_blob_value(std::move(v.bytes)), KG_OK;
+    primitive(m)->set_blob_value(std::move(v.bytes));
+    return KG_OK;
   }
   std::int32_t write(std::shared_ptr<geometry_t>& g, pb::AnyValue* m) {
     return geometry(g, primitive(m)->mutable_geometry_value());
