@@ -34,6 +34,12 @@ else
   echo "$query_bench is not built (BUILD_BENCHMARKS off?): the query benchmarks are skipped."
 fi
 
+datamodel_bench=$build/python-client-core/datamodel/bench/datamodel_decode_bench
+if [ -x "$datamodel_bench" ]; then
+  section "Data model decoding, C++"
+  "$datamodel_bench" || status=1
+fi
+
 # The tracker's benchmarks take no arguments.
 for program in "$build"/Halvern/bench/halvern_*; do
   [ -f "$program" ] && [ -x "$program" ] || continue
