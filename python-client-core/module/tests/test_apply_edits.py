@@ -7,6 +7,7 @@ import pytest
 import _lorengraph as lg
 import applyedits_pb2
 import value_pb2
+from builders import entity
 
 NOT_AN_OBJECT = "Argument must be valid Entity or Relationship!"
 DECODE_FAILURE = "Error decoding ApplyEdits response!"
@@ -21,13 +22,6 @@ def make_encoder(xy_resolution=None):
     return lg.GraphApplyEditsEncoder(False, "", "", lg.SpatialReference(), q)
 
 
-def entity(type_name, id_=None, **properties):
-    e = lg.EntityValue()
-    e.type_name = type_name
-    e.set_id(id_)
-    for k, v in properties.items():
-        e.set_key_value(k, v)
-    return e
 
 
 def relationship(type_name, origin, destination, id_=None, **properties):

@@ -9,14 +9,7 @@ SCRIPT = r"""
 import datetime, sys
 import _lorengraph as lg
 import query_pb2
-
-def varint(n):
-    out = bytearray()
-    while n >= 0x80:
-        out.append(n & 0x7F | 0x80)
-        n >>= 7
-    out.append(n)
-    return bytes(out)
+from builders import framed
 
 starts = [int(s) for s in sys.argv[1:]]
 millis = [(start + k * 397) * 1000 + 123 for start in starts for k in range(-40, 40)]
@@ -27,7 +20,7 @@ frame = query_pb2.GraphQueryResultFrame()
 for ms in millis:
     frame.rows.add().values.add().primitive_value.date_time_value = ms
 d = lg.GraphQueryDecoder()
-d.push_buffer(b"".join(varint(len(m)) + m for m in (header.SerializeToString(), frame.SerializeToString())))
+d.push_buffer(framed(header.SerializeToString()) + framed(frame.SerializeToString()))
 got = []
 while d.next_row():
     got.append(d.get_value(0))
@@ -44,7 +37,8 @@ print(len(got), len(bad), bad[:3])
     ("Asia/Kolkata", [1700000000]),                    # +05:30 all year
 ])
 def test_local_time_matches_the_system_rules(zone, instants):
-    env = dict(os.environ, TZ=zone)
+    here = os.path.dirname(os.path.abspath(__file__))
+    env = dict(os.environ, TZ=zone, PYTHONPATH=os.pathsep.join([here, os.environ.get("PYTHONPATH", "")]))
     out = subprocess.run([sys.executable, "-c", SCRIPT, *map(str, instants)], env=env,
                          capture_output=True, text=True)
     assert out.returncode == 0, out.stderr

@@ -6,21 +6,11 @@ import pytest
 
 import _lorengraph as lg
 import _lorengraph_testing as lgt
+from builders import entity, geometry
 
 
-def geometry(kind, coords, lengths=(1,), has_z=False, has_m=False):
-    g = lg.GeometryValue()
-    g.geometry_type, g.coords, g.lengths, g.has_z, g.has_m = kind, list(coords), list(lengths), has_z, has_m
-    return g
 
 
-def entity(type_name, id_, **properties):
-    e = lg.EntityValue()
-    e.type_name = type_name
-    e.set_id(id_)
-    for k, v in properties.items():
-        e.set_key_value(k, v)
-    return e
 
 
 @pytest.mark.parametrize("value", [None, True, 7, 0.1, "text", b"\x00\x01",

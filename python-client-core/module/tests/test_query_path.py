@@ -8,30 +8,16 @@ import pytest
 import _lorengraph as lg
 import datamodel_pb2
 import query_pb2
+from builders import framed, polyline, sent_request
 
 NO_QUANTIZATION = ("Geometry quantization not possible without valid spatial reference info. "
                    "Maybe XY resolution was not set?")
 
 
-def varint(n):
-    out = bytearray()
-    while n >= 0x80:
-        out.append((n & 0x7F) | 0x80)
-        n >>= 7
-    out.append(n)
-    return bytes(out)
 
 
-def framed(data):
-    return varint(len(data)) + data
 
 
-def polyline(coords, lengths=None):
-    g = lg.GeometryValue()
-    g.geometry_type = lg.ovraGeometryPolyline
-    g.lengths = lengths if lengths is not None else [len(coords) // 2]
-    g.coords = coords
-    return g
 
 
 def query_encoder(query="MATCH (n) RETURN n"):
@@ -40,11 +26,6 @@ def query_encoder(query="MATCH (n) RETURN n"):
     return enc
 
 
-def sent_request(enc):
-    enc.encode()
-    result = enc.get_encoding_result()
-    assert result.error.empty(), result.error.error_message
-    return query_pb2.GraphQueryRequest.FromString(result.byte_buffer)
 
 
 # ---- The encoder's result ----

@@ -6,6 +6,7 @@ import pytest
 
 import _lorengraph as lg
 import query_pb2
+from builders import geometry, sent_request, stored_error
 
 
 def encoder(query="ada"):
@@ -14,26 +15,10 @@ def encoder(query="ada"):
     return enc
 
 
-def sent_request(enc):
-    enc.encode()
-    result = enc.get_encoding_result()
-    assert result.error.empty(), result.error.error_message
-    return query_pb2.GraphSearchRequest.FromString(result.byte_buffer)
 
 
-def stored_error(enc):
-    enc.encode()
-    result = enc.get_encoding_result()
-    assert result.byte_buffer == b""
-    return result.error.error_code, result.error.error_message
 
 
-def polyline(coords, kind=lg.ovraGeometryPolyline):
-    g = lg.GeometryValue()
-    g.geometry_type = kind
-    g.lengths = [len(coords) // 2]
-    g.coords = coords
-    return g
 
 
 def test_defaults():
@@ -95,7 +80,7 @@ def test_encoding_consumes_the_filters():
     enc.ids_filter.add_value("id-1")
     enc.ids_filter.add_value("id-2")
     enc.input_quantization_parameters.xy_resolution = 1
-    line = polyline([0.4, 0.6, 1.6, 2.5])
+    line = geometry(lg.ovraGeometryPolyline, [0.4, 0.6, 1.6, 2.5])
     enc.spatial_filter_geometry = line
     assert enc.spatial_filter_geometry is line  # shared, not copied
 
@@ -134,14 +119,14 @@ def test_empty_ids_filter_and_paging():
 def test_filter_geometry_failures(resolution, kind, message):
     enc = encoder()
     enc.input_quantization_parameters.xy_resolution = resolution
-    enc.spatial_filter_geometry = polyline([1.0, 2.0], kind)
+    enc.spatial_filter_geometry = geometry(kind, [1.0, 2.0])
     assert stored_error(enc) == (-1, message)
 
 
 def test_empty_query_is_reported_whatever_else_is_wrong():
     enc = encoder("")
     enc.type_category_filter = lg.ovraNamedTypeCategory(3)
-    enc.spatial_filter_geometry = polyline([1.0, 2.0])
+    enc.spatial_filter_geometry = geometry(lg.ovraGeometryPolyline, [1.0, 2.0])
     enc.input_quantization_parameters.xy_resolution = 0.0
     assert stored_error(enc) == (-1, "Empty search query.")
     enc.search_query = "q"
