@@ -33,7 +33,7 @@ class GraphApplyEditsEncoder : public std::enable_shared_from_this<GraphApplyEdi
 
   // Never throws: failures end in the result's error record.
   void encode();
-  const EncodingResult* get_encoding_result() const { return result_.present() ? &result_ : nullptr; }
+  const EncodingResult* get_encoding_result() const { return result_.if_present(); }
 
   // The first three constructor arguments are kept as given; they do not enter the request.
   bool flag() const { return flag_; }

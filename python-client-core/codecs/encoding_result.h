@@ -12,6 +12,8 @@ struct EncodingResult {
 
   // Present once an encoding produced bytes or an error.
   bool present() const { return !error.empty() || !byte_buffer.bytes.empty(); }
+  // What an encoder's get_encoding_result() hands out: nullptr until a result is present.
+  const EncodingResult* if_present() const { return present() ? this : nullptr; }
 
   void reset() {
     error = kg_error_t{};

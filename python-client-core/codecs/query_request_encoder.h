@@ -19,8 +19,7 @@ class GraphQueryRequestEncoder : public std::enable_shared_from_this<GraphQueryR
 
   // Never throws: failures end in the result's error record.
   void encode();
-  // nullptr until an encoding produced a result.
-  const EncodingResult* get_encoding_result() const { return result_.present() ? &result_ : nullptr; }
+  const EncodingResult* get_encoding_result() const { return result_.if_present(); }
 
  private:
   void encode_request();

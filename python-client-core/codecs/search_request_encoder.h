@@ -31,8 +31,7 @@ class GraphSearchRequestEncoder : public std::enable_shared_from_this<GraphSearc
 
   // Never throws: failures end in the result's error record.
   void encode();
-  // nullptr until an encoding produced a result.
-  const EncodingResult* get_encoding_result() const { return result_.present() ? &result_ : nullptr; }
+  const EncodingResult* get_encoding_result() const { return result_.if_present(); }
 
  private:
   void encode_request();

@@ -91,25 +91,22 @@ class PlainFormBuilder {
     return d;
   }
 
-  py::object entity(const EntityValue& e) {
-    NestingGuard guard(depth_);
-    py::dict d;
-    d["_objectType"] = "entity";
-    d["_typeName"] = c_text(e.type_name);
-    d["_id"] = value(e.id);
-    d["_properties"] = properties(e.properties);
-    return d;
-  }
+  py::object entity(const EntityValue& e) { return named(e, nullptr); }
+  py::object relationship(const RelationshipValue& r) { return named(r, &r); }
 
-  py::object relationship(const RelationshipValue& r) {
+  // Entities and relationships share one form; a relationship adds its end points before
+  // the properties.
+  py::object named(const NamedTypeValue& n, const RelationshipValue* relationship) {
     NestingGuard guard(depth_);
     py::dict d;
-    d["_objectType"] = "relationship";
-    d["_typeName"] = c_text(r.type_name);
-    d["_id"] = value(r.id);
-    d["_originEntityId"] = value(r.origin_id);
-    d["_destinationEntityId"] = value(r.destination_id);
-    d["_properties"] = properties(r.properties);
+    d["_objectType"] = relationship ? "relationship" : "entity";
+    d["_typeName"] = c_text(n.type_name);
+    d["_id"] = value(n.id);
+    if (relationship) {
+      d["_originEntityId"] = value(relationship->origin_id);
+      d["_destinationEntityId"] = value(relationship->destination_id);
+    }
+    d["_properties"] = properties(n.properties);
     return d;
   }
 
