@@ -204,20 +204,12 @@ class ProtobufWriter:
         return bytes(out)
 
 
-def split_messages(buffer):
-    from google.protobuf.internal.decoder import _DecodeVarint32
-    messages, position = [], 0
-    while position < len(buffer):
-        size, position = _DecodeVarint32(buffer, position)
-        messages.append(buffer[position:position + size])
-        position += size
-    return messages
 
 
 def same_request(pb, ours, theirs):
     """Both byte streams hold equal messages. Bytes alone cannot tell: the runtime writes map
     entries (here the two type names of a frame) in an order that changes from run to run."""
-    a, b = split_messages(ours), split_messages(theirs)
+    a, b = benchlib.split_messages(ours), benchlib.split_messages(theirs)
     if len(a) != len(b):
         return False
     Header, Frame = pb["applyedits_pb2"].GraphApplyEditsHeader, pb["applyedits_pb2"].GraphApplyEditsFrame

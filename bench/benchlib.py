@@ -108,3 +108,14 @@ def verdict(ratio, limit, at_least):
     """'met' or 'MISSED' for a ratio that must be at least (or at most) `limit`."""
     ok = ratio >= limit if at_least else ratio <= limit
     return ("met" if ok else "MISSED") + f" (target {'>=' if at_least else '<='} {limit:g})"
+
+
+def split_messages(buffer):
+    """The length-prefixed messages of a whole stream, as byte strings."""
+    from google.protobuf.internal.decoder import _DecodeVarint32
+    messages, position = [], 0
+    while position < len(buffer):
+        size, position = _DecodeVarint32(buffer, position)
+        messages.append(buffer[position:position + size])
+        position += size
+    return messages

@@ -48,17 +48,6 @@ def read_streams(args):
 
 # ---- (3) the Python protobuf runtime, and rows converted in Python ------------------------
 
-def split_messages(buffer):
-    """The length-prefixed messages of a whole stream, as byte strings."""
-    from google.protobuf.internal.decoder import _DecodeVarint32
-    messages, position = [], 0
-    while position < len(buffer):
-        size, position = _DecodeVarint32(buffer, position)
-        messages.append(buffer[position:position + size])
-        position += size
-    return messages
-
-
 class CellConverter:
     """AnyValue messages to the plain Python values get_current_row gives.
 
@@ -173,7 +162,7 @@ def protobuf_rows(stream, consume):
     """(3): the whole stream parsed and converted in Python; consume(row) for each row."""
     import zlib
     import query_pb2
-    messages = split_messages(stream)
+    messages = benchlib.split_messages(stream)
     header = parse_header(messages[0])
     convert = python_converter(header).row
     parse = query_pb2.GraphQueryResultFrame.FromString
@@ -217,7 +206,7 @@ def plain_documents(stream):
     datetimes as epoch milliseconds, as a JSON service would send them."""
     import msgpack
     import query_pb2
-    messages = split_messages(stream)
+    messages = benchlib.split_messages(stream)
     header = parse_header(messages[0])
     convert = CellConverter(header.transform, lambda b: str(uuid.UUID(bytes=b)), lambda ms: ms).row
     json_docs, msgpack_docs = [], []
@@ -276,7 +265,7 @@ def main():
 
     streams = read_streams(args)
     chunks = {name: [s[i:i + CHUNK_SIZE] for i in range(0, len(s), CHUNK_SIZE)] for name, s in streams.items()}
-    header = parse_header(split_messages(streams["plain"])[0])
+    header = parse_header(benchlib.split_messages(streams["plain"])[0])
     columns = len(header.field_names)
     check_same_rows(lorengraph, streams)
     json_docs, msgpack_docs = plain_documents(streams["plain"])
